@@ -1,0 +1,129 @@
+// Shared helpers for the Text and Bytes tests: short constructors, readable failure
+// output for code page 936 bytes, and the small alphabets the exhaustive checks use.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/text.h"
+
+namespace tessevin {
+
+namespace testing {
+
+// Bytes as a C-like literal: printable ASCII as is, everything else as \xNN, so a
+// failure shows where a two-byte character was cut or a lead byte was dropped.
+inline std::string shown(std::string_view bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += digits[c >> 4];
+      out += digits[c & 0xF];
+    }
+  }
+  out += '"';
+  return out;
+}
+
+// A Text from a literal; nullptr gives the absent text.
+inline Text T(const char* bytes) { return Text(bytes); }
+
+// A Bytes from a literal that may hold zero bytes: B("a\0b"sv).
+inline Bytes B(std::string_view bytes) { return Bytes(bytes); }
+
+// The members of a list, for comparing against a table row.
+inline std::vector<std::string> members(const TextList& list) {
+  std::vector<std::string> out;
+  for (int i = 1; i <= list.count(); ++i) out.push_back(list.at(i).str());
+  return out;
+}
+
+inline std::string shown(const std::vector<std::string>& list) {
+  std::string out = "{";
+  for (std::size_t i = 0; i < list.size(); ++i) out += (i ? ", " : "") + shown(list[i]);
+  return out + "}";
+}
+
+inline std::string shown(const char* bytes) {
+  return bytes ? shown(std::string_view(bytes)) : std::string("(absent)");
+}
+
+inline std::string shown(std::optional<int> v) {
+  return v ? std::to_string(*v) : std::string("(left out)");
+}
+
+// Every text of length 0..max_length over `alphabet`, shortest first.
+inline std::vector<std::string> all_texts(std::string_view alphabet, std::size_t max_length) {
+  std::vector<std::string> out{""};
+  std::size_t from = 0;
+  for (std::size_t length = 1; length <= max_length; ++length) {
+    const std::size_t to = out.size();
+    for (std::size_t i = from; i < to; ++i) {
+      for (const char c : alphabet) out.push_back(out[i] + c);
+    }
+    from = to;
+  }
+  return out;
+}
+
+inline constexpr std::nullopt_t omitted = std::nullopt;
+
+// Reference rules, written out step by step from the description of the scans, so
+// that the exhaustive checks compare the fast code with the plain rule.
+
+[[nodiscard]] inline bool is_high(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+
+// Byte-wise comparison; with `fold`, A-Z count as a-z on both sides, every byte.
+[[nodiscard]] inline bool same_bytes(std::string_view a, std::string_view b, bool fold) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto x = static_cast<unsigned char>(a[i]);
+    auto y = static_cast<unsigned char>(b[i]);
+    if (fold && x >= 'A' && x <= 'Z') x += 0x20;
+    if (fold && y >= 'A' && y <= 'Z') y += 0x20;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The forward search: the scan begins at start - 1 (or 0) and steps one character at
+// a time, two bytes from every byte of 0x80 or above.
+[[nodiscard]] inline int reference_find(std::string_view t, std::string_view needle,
+                                        std::optional<int> start, bool case_insensitive) {
+  const long long length = static_cast<long long>(t.size());
+  const long long n = static_cast<long long>(needle.size());
+  const long long s = (start && *start >= 1) ? *start - 1LL : 0;
+  if (s >= length) return -1;
+  if (n == 0) return 1;
+  for (long long p = s; length - p >= n;) {
+    if (same_bytes(t.substr(static_cast<std::size_t>(p), static_cast<std::size_t>(n)), needle,
+                   case_insensitive)) {
+      return static_cast<int>(p + 1);
+    }
+    p += is_high(t[static_cast<std::size_t>(p)]) ? 2 : 1;
+  }
+  return -1;
+}
+
+}  // namespace testing
+
+// Found by gtest through argument-dependent lookup.
+inline void PrintTo(const Text& t, std::ostream* os) {
+  *os << (t.is_absent() ? "(absent)" : testing::shown(t.view()));
+}
+inline void PrintTo(const Bytes& b, std::ostream* os) { *os << testing::shown(b.view()); }
+
+}  // namespace tessevin
