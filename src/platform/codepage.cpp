@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace tessevin::platform {
@@ -77,11 +78,13 @@ Page page_of(int code_page) {
   }
 }
 
-// --- Measuring GBK without converting ----------------------------------------------
+// --- GBK by table -------------------------------------------------------------------
 //
 // Measuring is half of every conversion the text layer makes, so GBK is measured by
-// table instead of by a throw-away ICU conversion. The unit tests hold both tables to
-// ICU's own answers over every byte pair and every code point.
+// rule and table instead of by a throw-away ICU conversion, and written by the same
+// table (ICU's from-Unicode path is the slow half of reading a page). The table is
+// ICU's own mapping, read out once; the unit tests hold the rule and the table to ICU's
+// answers over every byte pair and every code point.
 
 // windows-936 reads every byte as one character, except that a lead byte 0x81..0xFE
 // followed by a trail byte 0x40..0x7E or 0x80..0xFE forms one two-byte character.
@@ -113,11 +116,12 @@ std::size_t gbk_units(const unsigned char* p, std::size_t n) {
   return units;
 }
 
-// Bytes that one BMP code point takes in windows-936, with '?' (one byte) for those it
-// lacks; the surrogate entries are unused. Built once from ICU itself.
-class GbkWidths {
+// windows-936's bytes for each BMP code point, '?' for those it lacks: below 0x100 one
+// byte, else lead byte << 8 | trail byte (every lead byte is 0x81 or above). The
+// surrogate entries are unused. Read out of ICU once.
+class GbkTable {
  public:
-  GbkWidths() {
+  GbkTable() {
     UConverter* converter = open_gbk();
     if (converter == nullptr) return;
     // All BMP code points but the surrogates, in one conversion with offsets, so every
@@ -135,49 +139,93 @@ class GbkWidths {
     ucnv_fromUnicode(converter, &out, target.data() + target.size(), &in,
                      source.data() + source.size(), offsets.data(), true, &status);
     ucnv_close(converter);
-    if (U_FAILURE(status)) return;
+    if (U_FAILURE(status) || in != source.data() + source.size()) return;
+    std::array<std::uint8_t, 0x10000> count{};
     for (std::size_t i = 0; i < static_cast<std::size_t>(out - target.data()); ++i) {
-      if (offsets[i] >= 0) ++bytes_[source[static_cast<std::size_t>(offsets[i])]];
+      if (offsets[i] < 0) return;
+      const char16_t c = source[static_cast<std::size_t>(offsets[i])];
+      codes_[c] =
+          static_cast<std::uint16_t>(codes_[c] << 8 | static_cast<unsigned char>(target[i]));
+      ++count[c];
+    }
+    for (const char16_t c : source) {
+      // Exactly one or two bytes, and two only with a lead byte: else the layout above
+      // cannot hold the mapping, and this table is not used.
+      if (count[c] == 0 || count[c] > 2 || (count[c] == 2) != (codes_[c] > 0xFF)) return;
     }
     ready_ = true;
   }
 
   [[nodiscard]] bool ready() const { return ready_; }
-  [[nodiscard]] std::size_t of(char16_t unit) const { return bytes_[unit]; }
+  [[nodiscard]] std::uint16_t code(char16_t unit) const { return codes_[unit]; }
 
  private:
-  std::array<std::uint8_t, 0x10000> bytes_{};
+  std::array<std::uint16_t, 0x10000> codes_{};
   bool ready_ = false;
 };
 
-const GbkWidths& gbk_widths() {
-  static const GbkWidths widths;
-  return widths;
+const GbkTable& gbk_table() {
+  static const GbkTable table;
+  return table;
 }
 
-// A surrogate pair is one character GBK lacks, and so is a lone surrogate: '?' each.
-std::size_t gbk_bytes(const char16_t* p, std::size_t n, const GbkWidths& widths) {
+// Whether the next four units are ASCII.
+bool ascii4(const char16_t* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return (word & 0xFF80FF80FF80FF80ULL) == 0;
+}
+
+// The code of the character at p, stepping over it: a surrogate pair is one character
+// GBK lacks, and so is a lone surrogate.
+std::uint16_t next_code(const char16_t*& p, const char16_t* end, const GbkTable& table) {
+  const char16_t unit = *p++;
+  if (!U16_IS_SURROGATE(unit)) return table.code(unit);
+  if (U16_IS_LEAD(unit) && p != end && U16_IS_TRAIL(*p)) ++p;
+  return '?';
+}
+
+std::size_t gbk_bytes(const char16_t* p, std::size_t n, const GbkTable& table) {
   const char16_t* const end = p + n;
   std::size_t bytes = 0;
   while (p != end) {
     // Runs of ASCII (markup, mostly), four units at a time.
-    while (end - p >= 4) {
-      std::uint64_t word;
-      std::memcpy(&word, p, sizeof word);
-      if ((word & 0xFF80FF80FF80FF80ULL) != 0) break;
+    while (end - p >= 4 && ascii4(p)) {
       p += 4;
       bytes += 4;
     }
     if (p == end) break;
-    const char16_t unit = *p++;
-    if (U16_IS_SURROGATE(unit)) {
-      if (U16_IS_LEAD(unit) && p != end && U16_IS_TRAIL(*p)) ++p;
-      ++bytes;
-    } else {
-      bytes += widths.of(unit);
-    }
+    bytes += next_code(p, end, table) > 0xFF ? 2 : 1;
   }
   return bytes;
+}
+
+// Writes the GBK bytes of n units into a room of `room` bytes: the number written, or
+// nothing when they do not all fit (dst then holds the characters that fitted).
+std::optional<std::size_t> gbk_write(const char16_t* p, std::size_t n, char* dst, std::size_t room,
+                                     const GbkTable& table) {
+  const char16_t* const end = p + n;
+  char* out = dst;
+  char* const out_end = dst + room;
+  while (p != end) {
+    while (end - p >= 4 && out_end - out >= 4 && ascii4(p)) {
+      for (int i = 0; i < 4; ++i) out[i] = static_cast<char>(p[i]);
+      p += 4;
+      out += 4;
+    }
+    if (p == end) break;
+    const std::uint16_t code = next_code(p, end, table);
+    if (code > 0xFF) {
+      if (out_end - out < 2) return std::nullopt;
+      out[0] = static_cast<char>(code >> 8);
+      out[1] = static_cast<char>(code & 0xFF);
+      out += 2;
+    } else {
+      if (out == out_end) return std::nullopt;
+      *out++ = static_cast<char>(code);
+    }
+  }
+  return static_cast<std::size_t>(out - dst);
 }
 
 // --- Answers ------------------------------------------------------------------------
@@ -214,11 +262,12 @@ int multi_byte_to_wide(int code_page, const char* src, int src_len, char16_t* ds
   UErrorCode status = U_ZERO_ERROR;
   int32_t units = 0;
   if (page == Page::gbk) {
-    if (room == 0)
-      return answer(gbk_units(reinterpret_cast<const unsigned char*>(src), length),
-                    with_terminator);
     UConverter* converter = gbk_converter();
     if (converter == nullptr) return 0;
+    if (room == 0) {
+      const auto* bytes = reinterpret_cast<const unsigned char*>(src);
+      return answer(gbk_units(bytes, length), with_terminator);
+    }
     units = ucnv_toUChars(converter, dst, room, src, n, &status);
   } else {
     u_strFromUTF8WithSub(room == 0 ? nullptr : dst, room, &units, src, n, replacement_char, nullptr,
@@ -240,23 +289,20 @@ int wide_to_multi_byte(int code_page, const char16_t* src, int src_len, char* ds
   const bool with_terminator = src_len == -1;
   const std::size_t length =
       with_terminator ? static_cast<std::size_t>(u_strlen(src)) : static_cast<std::size_t>(src_len);
-  const auto n = static_cast<int32_t>(length);
+  if (page == Page::gbk) {
+    const GbkTable& table = gbk_table();
+    if (!table.ready()) return 0;
+    if (room == 0) return answer(gbk_bytes(src, length, table), with_terminator);
+    const std::optional<std::size_t> written =
+        gbk_write(src, length, dst, static_cast<std::size_t>(room), table);
+    if (!written) return 0;
+    return finish(dst, room, static_cast<int32_t>(*written), with_terminator);
+  }
 
   UErrorCode status = U_ZERO_ERROR;
   int32_t bytes = 0;
-  if (page == Page::gbk) {
-    if (room == 0) {
-      const GbkWidths& widths = gbk_widths();
-      if (!widths.ready()) return 0;
-      return answer(gbk_bytes(src, length, widths), with_terminator);
-    }
-    UConverter* converter = gbk_converter();
-    if (converter == nullptr) return 0;
-    bytes = ucnv_fromUChars(converter, dst, room, src, n, &status);
-  } else {
-    u_strToUTF8WithSub(room == 0 ? nullptr : dst, room, &bytes, src, n, replacement_char, nullptr,
-                       &status);
-  }
+  u_strToUTF8WithSub(room == 0 ? nullptr : dst, room, &bytes, src, static_cast<int32_t>(length),
+                     replacement_char, nullptr, &status);
   if (status == U_BUFFER_OVERFLOW_ERROR) {
     if (room == 0) return answer(static_cast<std::size_t>(bytes), with_terminator);
     return 0;

@@ -52,7 +52,8 @@ inline constexpr std::uint32_t flag_no_auto_redirect = 0x200000;  // INTERNET_FL
 // https: TLS with the server's certificate and name verified.
 inline constexpr std::uint32_t flag_secure = 0x800000;  // INTERNET_FLAG_SECURE
 // Allows redirects from http to https; they are always allowed here, so it needs nothing.
-inline constexpr std::uint32_t flag_ignore_redirect_to_https = 0x4000;  // ..._IGNORE_REDIRECT_TO_HTTPS
+inline constexpr std::uint32_t flag_ignore_redirect_to_https =
+    0x4000;  // ..._IGNORE_REDIRECT_TO_HTTPS
 
 // Redirects followed for one request before the next redirect response is
 // returned as the final response.
@@ -95,7 +96,7 @@ void set_timeouts(Session* session, int connect_ms, int send_ms, int receive_ms)
 // Names the server; does not touch the network. port 0 means the scheme's default
 // (80, or 443 with flag_secure). A host or port that cannot form an address is
 // accepted here and fails at send_request, as a name that does not resolve would.
-// user and password (null: none) are sent as Basic credentials. service must be
+// No credentials are supported: user and password must be null. service must be
 // service_http; flags and context are not used.
 [[nodiscard]] Connection* connect(Session* session, const char* host, int port, const char* user,
                                   const char* password, int service, std::uint32_t flags,

@@ -73,43 +73,32 @@ class WideReader {
   std::size_t length_ = 0;
 };
 
-// A wide text in the machine's own unit order, and the number of units before its
-// terminating zero.
-struct Wide {
-  Bytes bytes;
-  std::size_t length = 0;
-};
-
-Wide make_wide(const Text& text, int page) {
+// The steps of to_wide, leaving the units in the machine's own order.
+Bytes make_wide(const Text& text, int page) {
   // The absent text reads as the empty text, which still gives its terminating unit.
   const char* source = text.str().c_str();
 
   // The room is measured in the ANSI code page, as the callers' arithmetic expects.
   int n = platform::multi_byte_to_wide(cp_acp, source, -1, nullptr, 0);
-  if (n <= 0 || n > INT_MAX / 2) return {};
-  Wide wide{blank_bytes(2 * n), 0};
-  int written = platform::multi_byte_to_wide(page, source, -1, units_of(wide.bytes), n);
+  if (n <= 0 || n > INT_MAX / 2) return Bytes();
+  Bytes wide = blank_bytes(2 * n);
+  int written = platform::multi_byte_to_wide(page, source, -1, units_of(wide), n);
   // Text that reads longer in `page` (ill-formed UTF-8, say) gets the room it needs
   // instead of being cut short.
   if (written == 0 && !same_converter(page, cp_acp)) {
     const int needed = platform::multi_byte_to_wide(page, source, -1, nullptr, 0);
     if (needed > n && needed <= INT_MAX / 2) {
       n = needed;
-      wide.bytes = blank_bytes(2 * n);
-      written = platform::multi_byte_to_wide(page, source, -1, units_of(wide.bytes), n);
+      wide = blank_bytes(2 * n);
+      written = platform::multi_byte_to_wide(page, source, -1, units_of(wide), n);
     }
   }
-  if (written == 0) {
-    // A conversion that failed leaves a wide text without characters, never a cut one.
-    std::fill_n(wide.bytes.data(), wide.bytes.size(), 0);
-  } else {
-    // A Text holds no zero byte, so nothing read from it is a zero unit: the terminator
-    // is the first one.
-    wide.length = static_cast<std::size_t>(written - 1);
-  }
+  // A conversion that failed leaves a wide text without characters, never a cut one.
+  if (written == 0) std::fill_n(wide.data(), wide.size(), 0);
   return wide;
 }
 
+// The steps of from_wide for the `count` units before the terminator.
 Text write_units(const char16_t* units, std::size_t count, int page) {
   if (count == 0) return Text();
   const auto length = static_cast<int>(std::min<std::size_t>(count, INT_MAX - 1));
@@ -135,17 +124,30 @@ Text write_units(const char16_t* units, std::size_t count, int page) {
   return Text(std::move(buffer));
 }
 
-// From one code page to another through the wide text, which never leaves here: so it
-// stays in the machine's unit order and its length is known without a scan.
+// From one code page to another through the wide text, giving exactly
+// from_wide(to_wide(text, from), to). The wide text never leaves here, so it goes into a
+// buffer this thread keeps, in the machine's unit order, with its length known without a
+// scan. Every byte read gives at most one unit (a UTF-8 four-byte character gives two),
+// so a room of one unit per byte is never too small and no measure is needed to size it.
 Text convert_through_wide(const Text& text, int from, int to) {
-  Wide wide = make_wide(text, from);
-  return write_units(units_of(wide.bytes), wide.length, to);
+  if (text.empty()) return Text();
+  if (text.size() >= static_cast<std::size_t>(INT_MAX)) return Text();
+  thread_local std::u16string scratch;
+  // Enough for the pages the program reads; a freak page's buffer is not kept.
+  constexpr std::size_t kept_units = std::size_t{4} << 20;
+  if (scratch.size() < text.size() + 1) scratch.resize(text.size() + 1);
+  const int units =
+      platform::multi_byte_to_wide(from, text.str().data(), static_cast<int>(text.size()),
+                                   scratch.data(), static_cast<int>(text.size() + 1));
+  Text converted = write_units(scratch.data(), static_cast<std::size_t>(std::max(units, 0)), to);
+  if (scratch.size() > kept_units) std::u16string().swap(scratch);
+  return converted;
 }
 
 }  // namespace
 
 Bytes to_wide(const Text& text, std::optional<int> code_page) {
-  Bytes wide = make_wide(text, code_page.value_or(cp_utf8)).bytes;
+  Bytes wide = make_wide(text, code_page.value_or(cp_utf8));
   swap_to_little_endian(wide);
   return wide;
 }

@@ -332,4 +332,9 @@ Text bytes_to_text(const Bytes& b) {
   return Text(text);
 }
 
+Text bytes_to_text(Bytes&& b) {
+  if (b.empty() || b.data()[0] == 0) return Text();
+  return Text(std::move(b).take());
+}
+
 }  // namespace tessevin

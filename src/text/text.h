@@ -81,6 +81,8 @@ class Bytes {
   void reserve(std::size_t n) { bytes_.reserve(n); }
   // Keeps the first n bytes (n <= size).
   void shrink_to(std::size_t n) { bytes_.resize(n); }
+  // Hands the storage over, leaving this value empty.
+  [[nodiscard]] std::string take() && { return std::move(bytes_); }
 
  private:
   std::string bytes_;
@@ -188,6 +190,8 @@ template <typename... Parts>
 [[nodiscard]] Bytes text_to_bytes(const Text& t);
 // The bytes of b up to its first zero byte.
 [[nodiscard]] Text bytes_to_text(const Bytes& b);
+// The same, taking b's storage over instead of copying it (a page can be large).
+[[nodiscard]] Text bytes_to_text(Bytes&& b);
 
 // Stops the program on a broken internal invariant (an index outside a list).
 [[noreturn]] void fatal_index_error(const char* what, int index, int count);

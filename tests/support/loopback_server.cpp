@@ -57,9 +57,8 @@ void read_request_line(std::string_view head, ReceivedRequest& request) {
   if (first == std::string_view::npos) return;
   request.method = std::string(line.substr(0, first));
   const std::size_t second = line.find(' ', first + 1);
-  request.target = std::string(line.substr(first + 1, second == std::string_view::npos
-                                                          ? std::string_view::npos
-                                                          : second - first - 1));
+  request.target = std::string(line.substr(
+      first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1));
 }
 
 // Decodes a chunked body at the start of `in`; false while it is not yet whole.
@@ -129,14 +128,22 @@ void take_partial(std::string& pending, ReceivedRequest& request) {
 
 [[nodiscard]] const char* reason(int status) {
   switch (status) {
-    case 200: return "OK";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 307: return "Temporary Redirect";
-    case 308: return "Permanent Redirect";
-    case 404: return "Not Found";
-    default: return "Status";
+    case 200:
+      return "OK";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 303:
+      return "See Other";
+    case 307:
+      return "Temporary Redirect";
+    case 308:
+      return "Permanent Redirect";
+    case 404:
+      return "Not Found";
+    default:
+      return "Status";
   }
 }
 
@@ -271,8 +278,8 @@ bool LoopbackServer::read_request(int fd, std::string& pending, ReceivedRequest&
       }
       ended = n == 0 || (errno != EINTR && errno != EAGAIN);
     }
-    const bool quiet = !pending.empty() && Clock::now() - last_byte >
-                                               std::chrono::milliseconds(request_idle_ms_);
+    const bool quiet =
+        !pending.empty() && Clock::now() - last_byte > std::chrono::milliseconds(request_idle_ms_);
     if (ended || quiet) {
       if (pending.empty()) return false;
       take_partial(pending, request);

@@ -27,12 +27,12 @@ namespace tessevin::testing {
 
 // One request as the server read it off the wire.
 struct ReceivedRequest {
-  int connection = 0;  // 1 for the first accepted connection, 2 for the next, ...
-  std::string head;    // request line and header lines through the empty line, as received
-  std::string body;    // the body with any chunked framing removed
-  std::string raw;     // every byte of this request as received (head and framed body)
-  std::string method;  // from the request line
-  std::string target;  // from the request line, exactly as sent
+  int connection = 0;     // 1 for the first accepted connection, 2 for the next, ...
+  std::string head;       // request line and header lines through the empty line, as received
+  std::string body;       // the body with any chunked framing removed
+  std::string raw;        // every byte of this request as received (head and framed body)
+  std::string method;     // from the request line
+  std::string target;     // from the request line, exactly as sent
   bool complete = false;  // false: the client stopped or went quiet before the end
 
   // The value of the first header line called `name` (any case), trimmed; empty if none.

@@ -10,7 +10,6 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/codepage.h"
 #include "support/gbk.h"
@@ -122,14 +121,8 @@ TEST(MultiByteToWide, MeasuresUnitsWithTerminatorOnlyWhenZeroTerminated) {
   } cases[] = {
       {"empty, zero-terminated: the terminator", cp_acp, "", -1, 1},
       {"empty, counted", cp_acp, "", 0, 0},
-      {"GBK 中a, zero-terminated", cp_acp,
-       "\xD6\xD0"
-       "a",
-       -1, 3},
-      {"GBK 中a, counted", cp_gbk,
-       "\xD6\xD0"
-       "a",
-       3, 2},
+      {"GBK 中a, zero-terminated", cp_acp, "\xD6\xD0\x61", -1, 3},
+      {"GBK 中a, counted", cp_gbk, "\xD6\xD0\x61", 3, 2},
       {"counted stops before the zero", cp_gbk, "ab\0cd", 2, 2},
       {"counted reads past a zero byte", cp_gbk, "ab\0cd", 5, 5},
       {"UTF-8 中, zero-terminated", cp_utf8, "\xE4\xB8\xAD", -1, 2},
@@ -169,37 +162,19 @@ TEST(MultiByteToWide, ConvertsIntoTheRoomAndNeverPastIt) {
     int answer;
     std::u16string_view dst;  // what the room holds afterwards
   } cases[] = {
-      {"exact room with terminator", cp_gbk,
-       "\xD6\xD0"
-       "a",
-       -1, 3, 3, u"\u4E2Da\0"sv},
-      {"no room for the terminator", cp_gbk,
-       "\xD6\xD0"
-       "a",
-       -1, 2, 0, u"\u4E2Da"sv},
-      {"room for half", cp_gbk,
-       "\xD6\xD0"
-       "a",
-       -1, 1, 0, u"\u4E2D"sv},
-      {"counted: no terminator written", cp_gbk,
-       "\xD6\xD0"
-       "a",
-       3, 2, 2, u"\u4E2Da"sv},
+      {"exact room with terminator", cp_gbk, "\xD6\xD0\x61", -1, 3, 3, u"\u4E2Da\0"sv},
+      {"no room for the terminator", cp_gbk, "\xD6\xD0\x61", -1, 2, 0, u"\u4E2Da"sv},
+      {"room for half", cp_gbk, "\xD6\xD0\x61", -1, 1, 0, u"\u4E2D"sv},
+      {"counted: no terminator written", cp_gbk, "\xD6\xD0\x61", 3, 2, 2, u"\u4E2Da"sv},
       {"more room than needed", cp_acp, "ab", -1, 5, 3, u"ab\0##"sv},
-      {"UTF-8 exact", cp_utf8,
-       "\xE4\xB8\xAD"
-       "b",
-       -1, 3, 3, u"\u4E2Db\0"sv},
+      {"UTF-8 exact", cp_utf8, "\xE4\xB8\xAD\x62", -1, 3, 3, u"\u4E2Db\0"sv},
       {"UTF-8 too small keeps what fitted", cp_utf8, "abc", 3, 2, 0, u"ab"sv},
       {"0x80 is the euro sign", cp_gbk, "\x80", 1, 1, 1, u"\u20AC"sv},
       {"0xFF is a character of its own", cp_gbk, "\xFF", 1, 1, 1, u"\uF8F5"sv},
       {"lone lead byte at the end", cp_gbk, "a\x81", -1, 3, 3, u"a\uFFFD\0"sv},
       {"lead byte before a byte that is no trail", cp_gbk, "\x81\x20", 2, 2, 2, u"\uFFFD "sv},
       {"lead byte before DEL", cp_gbk, "\x81\x7F", 2, 2, 2, u"\uFFFD\x7F"sv},
-      {"ill-formed UTF-8", cp_utf8,
-       "a\xFF"
-       "b",
-       3, 3, 3, u"a\uFFFDb"sv},
+      {"ill-formed UTF-8", cp_utf8, "a\xFF\x62", 3, 3, 3, u"a\uFFFDb"sv},
       {"truncated UTF-8", cp_utf8, "\xE4\xB8", 2, 1, 1, u"\uFFFD"sv},
       {"UTF-8 of a surrogate", cp_utf8, "\xED\xA0\x80", 3, 8, 3, u"\uFFFD\uFFFD\uFFFD"sv},
   };
@@ -223,12 +198,8 @@ TEST(WideToMultiByte, MeasuresConvertsAndReplaces) {
     std::string out;  // without the terminator
   } cases[] = {
       {"empty", cp_acp, u"", true, ""},
-      {"中a in GBK", cp_acp, u"\u4E2Da", true,
-       "\xD6\xD0"
-       "a"},
-      {"中a in UTF-8", cp_utf8, u"\u4E2Da", false,
-       "\xE4\xB8\xAD"
-       "a"},
+      {"中a in GBK", cp_acp, u"\u4E2Da", true, "\xD6\xD0\x61"},
+      {"中a in UTF-8", cp_utf8, u"\u4E2Da", false, "\xE4\xB8\xAD\x61"},
       {"euro sign is 0x80", cp_gbk, u"\u20AC", false, "\x80"},
       {"é is in GBK", cp_gbk, u"\u00E9", false, "\xA8\xA6"},
       {"Thai ko kai is not: one '?'", cp_gbk, u"x\u0E01y", true, "x?y"},
@@ -261,6 +232,29 @@ TEST(WideToMultiByte, MeasuresConvertsAndReplaces) {
       EXPECT_EQ(wide_to_multi_byte(c.code_page, c.src.c_str(), len, small.data(), want - 1), 0);
       EXPECT_EQ(small.back(), '#') << "wrote past the room";
     }
+  }
+}
+
+TEST(WideToMultiByte, FillsTooSmallARoomWithoutWritingPastIt) {
+  static const struct {
+    const char* what;
+    int code_page;
+    const char16_t* src;
+    int src_len;
+    int room;
+    std::string_view dst;  // what the room holds afterwards, at least
+  } cases[] = {
+      {"ASCII run", cp_gbk, u"abcdefghij", 10, 5, "abcde"},
+      {"no room for the terminator", cp_gbk, u"abcd", -1, 4, "abcd"},
+      {"no half of a two-byte character", cp_gbk, u"ab\u4E2D", 3, 3, "ab"},
+      {"UTF-8", cp_utf8, u"abcdefghij", 10, 5, "abcde"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string dst(static_cast<std::size_t>(c.room) + 1, '#');
+    EXPECT_EQ(wide_to_multi_byte(c.code_page, c.src, c.src_len, dst.data(), c.room), 0);
+    EXPECT_EQ(dst.back(), '#') << "wrote past the room";
+    EXPECT_EQ(std::string_view(dst).substr(0, c.dst.size()), c.dst);
   }
 }
 
@@ -340,6 +334,37 @@ TEST(GbkMeasure, AgreesWithIcuOnEveryCodePoint) {
   EXPECT_EQ(std::count(got.begin(), got.end(), '?'), 0x100000);
 }
 
+TEST(GbkMeasure, AgreesWithIcuOnMixedUnits) {
+  IcuGbk icu;
+  // Units around the edges: mapped, unmapped, ignorable, and surrogates paired or not.
+  const char16_t alphabet[] = {u'a',      u'\u4E2D', u'\u20AC', u'\uF8F5', u'\u0E01', u'\u00AD',
+                               u'\u200B', 0xD83D,    0xDE00,    0xD800,    0xDC00,    u'\uFFFD'};
+  std::mt19937 random(936);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(alphabet) - 1);
+  std::uniform_int_distribution<int> length(1, 30);
+  for (int round = 0; round < 20000; ++round) {
+    std::u16string units;
+    for (int i = length(random); i > 0; --i) units += alphabet[pick(random)];
+    // Character by character: ICU's bytes, or one '?' where it has none.
+    std::string want;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      std::size_t n = 1;
+      if (units[i] >= 0xD800 && units[i] <= 0xDBFF && i + 1 < units.size() &&
+          units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        n = 2;
+      }
+      want += icu.encode(std::u16string_view(units).substr(i, n)).value_or("?");
+      i += n - 1;
+    }
+    const int count = static_cast<int>(units.size());
+    const int bytes = static_cast<int>(want.size());
+    ASSERT_EQ(wide_to_multi_byte(cp_gbk, units.data(), count, nullptr, 0), bytes);
+    std::string got(want.size(), '#');
+    ASSERT_EQ(wide_to_multi_byte(cp_gbk, units.data(), count, got.data(), bytes), bytes);
+    ASSERT_EQ(hex(got), hex(want));
+  }
+}
+
 // --- to_wide and from_wide ------------------------------------------------------------
 
 TEST(ToWide, ReadsUtf8UnlessToldAndSizesByTheLongerReading) {
@@ -355,10 +380,7 @@ TEST(ToWide, ReadsUtf8UnlessToldAndSizesByTheLongerReading) {
       {"ANSI code page", "\xD6\xD0", cp_acp, std::u16string(u"\u4E2D\0", 2)},
       {"ASCII", "ab", std::nullopt, std::u16string(u"ab\0", 3)},
       {"euro sign in GBK", "\x80", cp_gbk, std::u16string(u"\u20AC\0", 2)},
-      {"ill-formed UTF-8",
-       "a\xFF"
-       "b",
-       std::nullopt, std::u16string(u"a\uFFFDb\0", 4)},
+      {"ill-formed UTF-8", "a\xFF\x62", std::nullopt, std::u16string(u"a\uFFFDb\0", 4)},
       // C0 C0 is one GBK character but two broken UTF-8 bytes: the UTF-8 reading
       // needs more room than the measure gives, and gets it.
       {"ill-formed UTF-8 longer than its GBK reading", "\xC0\xC0\xC0\xC0", std::nullopt,
@@ -488,6 +510,36 @@ TEST(AnsiUtf8, ManyEuroSignsAreNeverCutShort) {
   for (int i = 0; i < 3000; ++i) utf8 += "\xE2\x82\xAC";
   EXPECT_EQ(ansi_to_utf8(Text(ansi)).str(), utf8);
   EXPECT_EQ(utf8_to_ansi(Text(utf8)).str(), ansi);
+}
+
+// The two fixed conversions are to_wide then from_wide, whatever the bytes: mixes of
+// ASCII, GBK, UTF-8, broken sequences and runs that outgrow the measured room.
+TEST(AnsiUtf8, AgreeWithToWideThenFromWide) {
+  const std::string pieces[] = {"a",
+                                "<td>",
+                                "\xD6\xD0",
+                                "\xE4\xB8\xAD",
+                                "\x80",
+                                "\xE2\x82\xAC",
+                                "\x81",
+                                "\xC0",
+                                "\xFF",
+                                "\xF0\x9F\x98\x80",
+                                "\xE0\xB8\x81",
+                                "\xA1\xA1",
+                                std::string(40, '\x80'),
+                                std::string(40, '\xC0')};
+  std::mt19937 random(65001);
+  std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+  std::uniform_int_distribution<int> length(1, 12);
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes;
+    for (int i = length(random); i > 0; --i) bytes += pieces[pick(random)];
+    const Text text(bytes);
+    ASSERT_EQ(utf8_to_ansi(text).str(), from_wide(to_wide(text), cp_gbk).str()) << hex(bytes);
+    ASSERT_EQ(ansi_to_utf8(text).str(), from_wide(to_wide(text, cp_gbk), cp_utf8).str())
+        << hex(bytes);
+  }
 }
 
 // Every GBK double-byte character that ICU maps both ways survives the round trip, and

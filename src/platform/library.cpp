@@ -1,0 +1,153 @@
+#include "platform/library.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <link.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <mutex>
+
+#include "platform/files.h"
+
+namespace tessevin::platform::library {
+
+namespace {
+
+// What a module holds besides dlopen's own count: the locked descriptor of its file
+// and how many of our loads are still open.
+struct Loaded {
+  int lock_fd = -1;
+  int loads = 0;
+};
+
+std::mutex& registry_mutex() {
+  static std::mutex m;
+  return m;
+}
+
+std::map<void*, Loaded>& registry() {
+  static std::map<void*, Loaded> loaded;
+  return loaded;
+}
+
+// A descriptor holding a shared lock on `path`, or -1 when the file cannot be opened
+// or someone is writing it.
+int lock_shared(const char* path) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int locked;
+  do {
+    locked = ::flock(fd, LOCK_SH | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Counts one more load of `handle`; its lock is kept once per module.
+Module* remember(void* handle, int lock_fd) {
+  const std::lock_guard<std::mutex> guard(registry_mutex());
+  Loaded& loaded = registry()[handle];
+  if (loaded.loads == 0) {
+    loaded.lock_fd = lock_fd;
+  } else {
+    ::close(lock_fd);
+  }
+  ++loaded.loads;
+  return static_cast<Module*>(handle);
+}
+
+// The lock is taken before the load, so the file cannot be emptied in between.
+Module* load_file(const std::string& path) {
+  const int lock_fd = lock_shared(path.c_str());
+  if (lock_fd < 0) return nullptr;
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) {
+    ::close(lock_fd);
+    return nullptr;
+  }
+  return remember(handle, lock_fd);
+}
+
+// The system's search finds the file itself, so its lock can only follow the load;
+// a file found being written is let go again.
+Module* load_by_search(const std::string& name) {
+  void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr) return nullptr;
+  link_map* map = nullptr;
+  const int lock_fd =
+      ::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr
+          ? lock_shared(map->l_name)
+          : -1;
+  if (lock_fd < 0) {
+    ::dlclose(handle);
+    return nullptr;
+  }
+  return remember(handle, lock_fd);
+}
+
+bool is_path(std::string_view name) {
+  return name.find_first_of("/\\") != std::string_view::npos ||
+         (name.size() >= 2 && name[1] == ':');
+}
+
+}  // namespace
+
+std::string program_folder() {
+  std::string buffer(256, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return {};
+    if (static_cast<std::size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<std::size_t>(n));
+      break;
+    }
+    buffer.resize(buffer.size() * 2);  // may have been cut short: read it again
+  }
+  const std::size_t slash = buffer.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : buffer.substr(0, slash);
+}
+
+Module* load_library(std::string_view file_name) {
+  if (file_name.empty()) return nullptr;
+  if (is_path(file_name)) {
+    const std::string local = files::local_path(file_name);
+    return local.empty() ? nullptr : load_file(local);
+  }
+  const std::string name(file_name);
+  const std::string windows = files::windows_folder();
+  if (!windows.empty()) {
+    if (Module* module = load_file(windows + "/" + name)) return module;
+  }
+  return load_by_search(name);
+}
+
+void* find_function(Module* module, const char* name) {
+  if (module == nullptr || name == nullptr) return nullptr;
+  return ::dlsym(module, name);
+}
+
+bool free_library(Module* module) {
+  int lock_fd = -1;
+  {
+    const std::lock_guard<std::mutex> guard(registry_mutex());
+    const auto found = registry().find(module);
+    if (found == registry().end()) return false;
+    if (--found->second.loads == 0) {
+      lock_fd = found->second.lock_fd;
+      registry().erase(found);
+    }
+  }
+  const bool closed = ::dlclose(module) == 0;
+  // Unlocked only once the last mapping of the file is gone.
+  if (lock_fd >= 0) ::close(lock_fd);
+  return closed;
+}
+
+}  // namespace tessevin::platform::library
