@@ -804,8 +804,8 @@ void set_timeouts(Session* session, int connect_ms, int send_ms, int receive_ms)
 
 Connection* connect(Session* session, const char* host, int port, const char* user,
                     const char* password, int service, std::uint32_t, std::uintptr_t) {
-  if (session == nullptr || host == nullptr || service != service_http || user != nullptr ||
-      password != nullptr) {
+  if (session == nullptr || host == nullptr || *host == '\0' || service != service_http ||
+      user != nullptr || password != nullptr) {
     return nullptr;
   }
   try {

@@ -93,9 +93,11 @@ enum class Failure {
 // calls this; tests shorten the waits with it.
 void set_timeouts(Session* session, int connect_ms, int send_ms, int receive_ms);
 
-// Names the server; does not touch the network. port 0 means the scheme's default
-// (80, or 443 with flag_secure). A host or port that cannot form an address is
-// accepted here and fails at send_request, as a name that does not resolve would.
+// Names the server; does not touch the network. A null or empty host is refused
+// (null handle), as the original call refuses it; any other host or port that
+// cannot form an address is accepted here and fails at send_request, as a name
+// that does not resolve would. port 0 means the scheme's default (80, or 443 with
+// flag_secure).
 // No credentials are supported: user and password must be null. service must be
 // service_http; flags and context are not used.
 [[nodiscard]] Connection* connect(Session* session, const char* host, int port, const char* user,

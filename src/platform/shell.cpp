@@ -1,6 +1,6 @@
 #include "platform/shell.h"
 
-#include <QDesktopServices>
+#include <QProcess>
 #include <QString>
 #include <QUrl>
 
@@ -28,7 +28,10 @@ void open_address(const char* address) {
   if (!text.contains(QLatin1String("://"))) text.prepend(QLatin1String("http://"));
   const QUrl url(text, QUrl::TolerantMode);
   if (!url.isValid()) return;
-  (void)QDesktopServices::openUrl(url);
+  // xdg-open finds the desktop's browser; it is started detached so nothing here
+  // waits for it, and a missing xdg-open is as silent as a missing browser.
+  (void)QProcess::startDetached(QStringLiteral("xdg-open"),
+                                {QString::fromLatin1(url.toEncoded(QUrl::FullyEncoded))});
 }
 
 }  // namespace tessevin::platform::shell

@@ -1,4 +1,4 @@
-// Handing a web address to the desktop's default browser.
+// Handing a web address to the desktop's default browser (through xdg-open).
 #pragma once
 
 namespace tessevin::platform::shell {
