@@ -21,6 +21,8 @@ std::vector<Comparison>& comparisons() {
 // Keeps the console output and remembers each benchmark's time per iteration.
 class RecordingReporter : public benchmark::ConsoleReporter {
  public:
+  // No colour codes: the ratio lines must start their lines for anything reading them.
+  RecordingReporter() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration && run.iterations > 0) {

@@ -1,10 +1,10 @@
 #include "app/jpeg_image.h"
 
 // libjpeg's header needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstdio>
-
-#include <jpeglib.h>
 
 namespace tessevin::app {
 

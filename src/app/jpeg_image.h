@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QImage>
-
 #include <cstddef>
 
 namespace tessevin::app {

@@ -98,7 +98,9 @@ Text maker_site() { return TESSEVIN_MAKER_SITE; }
 Text maker_link() { return TESSEVIN_MAKER_LINK; }
 Text credit_line() { return TESSEVIN_CREDIT_LINE; }
 
-void open_web_address(const Text& address) { platform::shell::open_address(address.c_str_or_null()); }
+void open_web_address(const Text& address) {
+  platform::shell::open_address(address.c_str_or_null());
+}
 
 // --- PlainLabel ---------------------------------------------------------------------
 
@@ -178,13 +180,17 @@ MainWindow::MainWindow() : stats_host_(default_stats_host()) {
                         386, 15, 62, 24);
   combat_power_ = place(new PlainLabel(result_group, Text(), Qt::AlignLeft), "combat_power_label",
                         248, 18, 56, 24);
-  level_ = place(new PlainLabel(result_group, Text(), Qt::AlignLeft), "level_label", 106, 21, 19, 16);
-  auto* hidden_caption = place(new PlainLabel(result_group, gbk_literal("隐藏分数："), Qt::AlignLeft),
-                               "hidden_score_caption", 313, 17, 71, 24);
-  auto* power_caption = place(new PlainLabel(result_group, gbk_literal("个人战斗力："), Qt::AlignLeft),
-                              "combat_power_caption", 161, 17, 88, 24);
-  auto* level_caption = place(new PlainLabel(result_group, gbk_literal("召唤师等级：  级"), Qt::AlignLeft),
-                              "level_caption", 22, 18, 129, 24);
+  level_ =
+      place(new PlainLabel(result_group, Text(), Qt::AlignLeft), "level_label", 106, 21, 19, 16);
+  auto* hidden_caption =
+      place(new PlainLabel(result_group, gbk_literal("隐藏分数："), Qt::AlignLeft),
+            "hidden_score_caption", 313, 17, 71, 24);
+  auto* power_caption =
+      place(new PlainLabel(result_group, gbk_literal("个人战斗力："), Qt::AlignLeft),
+            "combat_power_caption", 161, 17, 88, 24);
+  auto* level_caption =
+      place(new PlainLabel(result_group, gbk_literal("召唤师等级：  级"), Qt::AlignLeft),
+            "level_caption", 22, 18, 129, 24);
   auto* region_caption = place(new PlainLabel(this, gbk_literal("所在大区："), Qt::AlignLeft),
                                "region_caption", 211, 185, 61, 24);
   query_button_ = place(new QPushButton(to_qstring(gbk_literal("查询")), this), "query_button", 383,
@@ -196,14 +202,13 @@ MainWindow::MainWindow() : stats_host_(default_stats_host()) {
   auto* input_group = place(new QGroupBox(this), "input_group", 5, 175, 458, 40);
   place(result_group, "result_group", 6, 213, 457, 50);
 
-  for (QWidget* widget : std::initializer_list<QWidget*>{
-           credit, banner, region_caption, query_button_, region_list_, name_caption, name_box_,
-           input_group, result_group}) {
+  for (QWidget* widget :
+       std::initializer_list<QWidget*>{credit, banner, region_caption, query_button_, region_list_,
+                                       name_caption, name_box_, input_group, result_group}) {
     widget->lower();
   }
-  for (QWidget* widget : std::initializer_list<QWidget*>{hidden_score_, combat_power_, level_,
-                                                         hidden_caption, power_caption,
-                                                         level_caption}) {
+  for (QWidget* widget : std::initializer_list<QWidget*>{
+           hidden_score_, combat_power_, level_, hidden_caption, power_caption, level_caption}) {
     widget->lower();
   }
 
@@ -235,8 +240,8 @@ MainWindow::MainWindow() : stats_host_(default_stats_host()) {
   region_list_->setCurrentIndex(-1);
   region_list_->clearEditText();
 
-  name_box_->setStyleSheet(QStringLiteral(
-      "QLineEdit { border: 1px solid #7a7a7a; background: white; color: black; }"));
+  name_box_->setStyleSheet(
+      QStringLiteral("QLineEdit { border: 1px solid #7a7a7a; background: white; color: black; }"));
   QPalette name_palette = name_box_->palette();
   // The selection does not show while the box does not have the focus.
   name_palette.setColor(QPalette::Inactive, QPalette::Highlight, Qt::white);
@@ -291,7 +296,9 @@ void MainWindow::show_message(const Text& text) {
 
 void MainWindow::on_query_clicked() { run_query(*this, stats_host_); }
 
-void MainWindow::on_banner_clicked(int, int, Qt::KeyboardModifiers) { open_web_address(maker_link()); }
+void MainWindow::on_banner_clicked(int, int, Qt::KeyboardModifiers) {
+  open_web_address(maker_link());
+}
 
 bool MainWindow::is_ours(QObject* object) const {
   // The region list's drop-down is a window of its own, so walk the parents rather

@@ -6,7 +6,6 @@
 
 #include <QImage>
 #include <QWidget>
-
 #include <functional>
 
 #include "query/query.h"
@@ -42,7 +41,8 @@ class PlainLabel : public QWidget {
 // box's edges. A left-button press anywhere on it calls `on_press` at once.
 class Banner : public QWidget {
  public:
-  Banner(QWidget* parent, QImage picture, std::function<void(int x, int y, Qt::KeyboardModifiers)> on_press);
+  Banner(QWidget* parent, QImage picture,
+         std::function<void(int x, int y, Qt::KeyboardModifiers)> on_press);
   [[nodiscard]] const QImage& picture() const { return picture_; }
 
  protected:

@@ -17,7 +17,8 @@ namespace tessevin::app {
 // Characters code page 936 lacks become '?'; a zero character ends the text.
 [[nodiscard]] inline Text from_qstring(const QString& s) {
   const QByteArray utf8 = s.toUtf8();
-  return utf8_to_ansi(Text(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))));
+  return utf8_to_ansi(
+      Text(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))));
 }
 
 // For the program's own literals, written readably in UTF-8 in the source.

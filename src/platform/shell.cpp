@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QString>
 #include <QUrl>
-
 #include <string>
 
 #include "platform/codepage.h"

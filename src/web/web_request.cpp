@@ -58,7 +58,8 @@ Text read_raw_headers(inet::Request* request) {
   std::uint32_t length = header_buffer;
   if (!inet::query_raw_headers(request, buffer.data(), &length) && length > header_buffer) {
     buffer.assign(length, ' ');
-    if (!inet::query_raw_headers(request, buffer.data(), &length)) buffer.assign(header_buffer, ' ');
+    if (!inet::query_raw_headers(request, buffer.data(), &length))
+      buffer.assign(header_buffer, ' ');
   }
   return Text(std::move(buffer));  // ends at the zero byte the layer wrote
 }
@@ -97,8 +98,8 @@ Bytes web_request(const Text& address, int method, const Text& post_text, Text* 
             : inet::open_session(agent.c_str_or_null(), inet::access_direct, nullptr, nullptr, 0);
   if (session == nullptr) return Bytes();
   inet::Connection* connection =
-      inet::connect(session, url_host(address).c_str_or_null(), url_port(address), nullptr,
-                    nullptr, inet::service_http, 0, 0);
+      inet::connect(session, url_host(address).c_str_or_null(), url_port(address), nullptr, nullptr,
+                    inet::service_http, 0, 0);
   if (connection == nullptr) {
     inet::close_handle(session);
     return Bytes();

@@ -26,6 +26,7 @@ namespace tessevin {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_view_literals;
 namespace files = platform::files;
 namespace library = platform::library;
 
@@ -65,8 +66,7 @@ class ScopedEnv {
 // Each test gets a fresh data folder, so drive C starts empty.
 class FilesLibraryTest : public ::testing::Test {
  protected:
-  FilesLibraryTest()
-      : root_(make_root()), data_env_("XDG_DATA_HOME", (root_ / "data").c_str()) {}
+  FilesLibraryTest() : root_(make_root()), data_env_("XDG_DATA_HOME", (root_ / "data").c_str()) {}
   ~FilesLibraryTest() override {
     std::error_code ignored;
     fs::remove_all(root_, ignored);
@@ -121,7 +121,7 @@ TEST_F(FilesLibraryTest, DataFolderFallsBackToHomeWhenUnsetOrRelative) {
 TEST_F(FilesLibraryTest, WriteFileCreatesFoldersAndWritesThePartsInOrder) {
   // Empty parts are skipped; zero bytes inside a part are written like any other.
   ASSERT_TRUE(app::write_file("C:\\Windows\\new.bin",
-                              {Bytes("ab"), Bytes(), Bytes(std::string_view("c\0d", 3))}));
+                              {Bytes("ab"sv), Bytes(), Bytes(std::string_view("c\0d", 3))}));
   EXPECT_EQ(read_all(drive_c() / "Windows/new.bin"), std::string("abc\0d", 5));
 
   ASSERT_TRUE(app::write_file("C:\\Windows\\empty.bin", {Bytes()}));
@@ -131,7 +131,7 @@ TEST_F(FilesLibraryTest, WriteFileCreatesFoldersAndWritesThePartsInOrder) {
 
 TEST_F(FilesLibraryTest, WriteFileEmptiesALongerFileFirst) {
   write_plain(drive_c() / "Windows/win8.she", std::string(1000, 'x'));
-  ASSERT_TRUE(app::write_file("C:\\Windows\\win8.she", {Bytes("short")}));
+  ASSERT_TRUE(app::write_file("C:\\Windows\\win8.she", {Bytes("short"sv)}));
   EXPECT_EQ(read_all(drive_c() / "Windows/win8.she"), "short");
 }
 
@@ -147,7 +147,7 @@ TEST_F(FilesLibraryTest, WriteFileAnswersFalseWhenTheFileCannotBeMade) {
       {"a missing folder of a local path", missing_folder},
   };
   for (const auto& c : cases) {
-    EXPECT_FALSE(app::write_file(Text(c.path), {Bytes("x")})) << c.what;
+    EXPECT_FALSE(app::write_file(Text(c.path), {Bytes("x"sv)})) << c.what;
   }
   EXPECT_FALSE(fs::exists(root() / "no"));
 }
@@ -159,11 +159,11 @@ TEST_F(FilesLibraryTest, WriteFileLeavesAFileInUseWhole) {
   ASSERT_NE(holder, files::invalid_file);
   ASSERT_TRUE(files::write_all(holder, "kept bytes", 10));
 
-  EXPECT_FALSE(app::write_file("C:\\Windows\\held.bin", {Bytes("other")}));
+  EXPECT_FALSE(app::write_file("C:\\Windows\\held.bin", {Bytes("other"sv)}));
   EXPECT_EQ(read_all(held), "kept bytes");
 
   ASSERT_TRUE(files::close_file(holder));
-  EXPECT_TRUE(app::write_file("C:\\Windows\\held.bin", {Bytes("other")}));
+  EXPECT_TRUE(app::write_file("C:\\Windows\\held.bin", {Bytes("other"sv)}));
   EXPECT_EQ(read_all(held), "other");
 }
 
@@ -175,7 +175,7 @@ TEST_F(FilesLibraryTest, WriteFileAnswersFalseWhenAWriteFails) {
   rlimit small = old;
   small.rlim_cur = 6;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = app::write_file("C:\\Windows\\big.bin", {Bytes("1234"), Bytes("5678")});
+  const bool written = app::write_file("C:\\Windows\\big.bin", {Bytes("1234"sv), Bytes("5678"sv)});
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, old_handler);
 
@@ -266,14 +266,14 @@ TEST_F(FilesLibraryTest, ALoadedLibraryIsLockedUntilItsLastRelease) {
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first, second);
 
-  EXPECT_FALSE(app::write_file("C:\\Windows\\jedata.dll", {Bytes("overwritten")}));
+  EXPECT_FALSE(app::write_file("C:\\Windows\\jedata.dll", {Bytes("overwritten"sv)}));
   EXPECT_TRUE(library::free_library(second));
-  EXPECT_FALSE(app::write_file("C:\\Windows\\jedata.dll", {Bytes("overwritten")}));
+  EXPECT_FALSE(app::write_file("C:\\Windows\\jedata.dll", {Bytes("overwritten"sv)}));
   EXPECT_EQ(read_all(file), original) << "a locked library must keep every byte";
 
   EXPECT_TRUE(library::free_library(first));
   EXPECT_FALSE(library::free_library(first)) << "released once too often";
-  EXPECT_TRUE(app::write_file("C:\\Windows\\jedata.dll", {Bytes("overwritten")}));
+  EXPECT_TRUE(app::write_file("C:\\Windows\\jedata.dll", {Bytes("overwritten"sv)}));
 }
 
 TEST_F(FilesLibraryTest, AFileBeingWrittenIsNotLoaded) {

@@ -41,20 +41,29 @@ TEST(FetchPage, SendsTheDefaultRequestExactly) {
   ASSERT_EQ(requests.size(), 1u);
   const ReceivedRequest& got = requests[0];
   const std::string host = "127.0.0.1:" + std::to_string(server.port());
-  EXPECT_EQ(got.head, "GET /playerDetail.php?serverName=&playerName=ab%2012 HTTP/1.1\r\n"
-                      "Host: " + host + "\r\n"
-                      "User-Agent: " + default_agent + "\r\n"
-                      "Referer: " + address + "\r\n"
-                      "Accept: */*\r\n"
-                      "Accept-Language: zh-cn\r\n"
-                      "Content-Type: application/x-www-form-urlencoded\r\n"
-                      "\r\n");
+  EXPECT_EQ(got.head,
+            "GET /playerDetail.php?serverName=&playerName=ab%2012 HTTP/1.1\r\n"
+            "Host: " +
+                host +
+                "\r\n"
+                "User-Agent: " +
+                default_agent +
+                "\r\n"
+                "Referer: " +
+                address +
+                "\r\n"
+                "Accept: */*\r\n"
+                "Accept-Language: zh-cn\r\n"
+                "Content-Type: application/x-www-form-urlencoded\r\n"
+                "\r\n");
   EXPECT_EQ(got.body, "");
 }
 
 TEST(FetchPage, FailuresGiveTheEmptyText) {
   // Nothing listens.
-  EXPECT_EQ(fetch_page(Text("http://127.0.0.1:" + std::to_string(testing::unused_port()) + "/x")).str(), "");
+  EXPECT_EQ(
+      fetch_page(Text("http://127.0.0.1:" + std::to_string(testing::unused_port()) + "/x")).str(),
+      "");
   // A server that closes before answering.
   LoopbackServer closing([](const ReceivedRequest&) { return Reply().close(); });
   EXPECT_EQ(fetch_page(Text(closing.address("/x"))).str(), "");
@@ -65,9 +74,8 @@ TEST(FetchPage, FailuresGiveTheEmptyText) {
 TEST(FetchPage, BodyBytesComeBackUnchanged) {
   const std::string ill_formed = "a\xE4\xB8 \xFF\xC0\xAF b";  // cut and over-long UTF-8
   const std::string with_zero = std::string("before\0after", 12);
-  LoopbackServer server([&](const ReceivedRequest& r) {
-    return ok(r.target == "/zero" ? with_zero : ill_formed);
-  });
+  LoopbackServer server(
+      [&](const ReceivedRequest& r) { return ok(r.target == "/zero" ? with_zero : ill_formed); });
   EXPECT_EQ(fetch_page(Text(server.address("/bad"))).str(), ill_formed);
   // The body keeps its zero byte; as a page it ends there.
   EXPECT_EQ(web_request(Text(server.address("/zero"))).view(), with_zero);
@@ -79,8 +87,9 @@ TEST(WebRequest, ExtraHeadersReplaceDefaultLines) {
     const char* extra;
     std::vector<std::string> lines;  // after Host, as sent
   } cases[] = {
-      {"", {"User-Agent: " + default_agent, "Referer: ADDRESS", "Accept: */*",
-            "Accept-Language: zh-cn", "Content-Type: application/x-www-form-urlencoded"}},
+      {"",
+       {"User-Agent: " + default_agent, "Referer: ADDRESS", "Accept: */*", "Accept-Language: zh-cn",
+        "Content-Type: application/x-www-form-urlencoded"}},
       {"Referer: http://elsewhere/",
        {"User-Agent: " + default_agent, "Referer: http://elsewhere/", "Accept: */*",
         "Accept-Language: zh-cn", "Content-Type: application/x-www-form-urlencoded"}},
@@ -110,9 +119,11 @@ TEST(WebRequest, ExtraHeadersReplaceDefaultLines) {
     Text extra(c.extra);
     (void)web_request(Text(address), 0, Text(), nullptr, nullptr, &extra);
     ASSERT_EQ(server.requests().size(), before + 1);
-    std::vector<std::string> want = {"GET /h HTTP/1.1", "Host: 127.0.0.1:" + std::to_string(server.port())};
+    std::vector<std::string> want = {"GET /h HTTP/1.1",
+                                     "Host: 127.0.0.1:" + std::to_string(server.port())};
     for (std::string line : c.lines) {
-      if (const auto at = line.find("ADDRESS"); at != std::string::npos) line.replace(at, 7, address);
+      if (const auto at = line.find("ADDRESS"); at != std::string::npos)
+        line.replace(at, 7, address);
       want.push_back(line);
     }
     EXPECT_EQ(header_lines(server.requests().back()), want);
@@ -219,11 +230,12 @@ TEST(WebRequest, LocationAndRawHeaders) {
   // An empty Location value gives the raw headers; a value the caller put there
   // survives a response without any Location line.
   location = Text();
-  (void)web_request(Text(server.address("/empty")), 0, Text(), nullptr, nullptr, nullptr,
-                    &location, false, nullptr, std::nullopt, &raw);
+  (void)web_request(Text(server.address("/empty")), 0, Text(), nullptr, nullptr, nullptr, &location,
+                    false, nullptr, std::nullopt, &raw);
   EXPECT_EQ(location.str(), raw.str());
   location = Text("kept");
-  (void)web_request(Text(server.address("/plain")), 0, Text(), nullptr, nullptr, nullptr, &location);
+  (void)web_request(Text(server.address("/plain")), 0, Text(), nullptr, nullptr, nullptr,
+                    &location);
   EXPECT_EQ(location.str(), "kept");
 }
 
@@ -265,7 +277,8 @@ TEST(WebRequest, ReceivedCookies) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.set_cookie_lines);
-    LoopbackServer server([&](const ReceivedRequest&) { return response(200, c.set_cookie_lines, "x"); });
+    LoopbackServer server(
+        [&](const ReceivedRequest&) { return response(200, c.set_cookie_lines, "x"); });
     Text received;
     (void)web_request(Text(server.address("/c/x")), 0, Text(), nullptr, &received);
     EXPECT_EQ(received.str(), c.received);

@@ -8,7 +8,6 @@
 // (TESSEVIN_TEST_ENGINE_WITHOUT_ADJUST_AERO) for the missing-function case.
 #include <QApplication>
 #include <QWidget>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,6 +25,7 @@ void record(const std::string& line) {
   }
 }
 
+#ifndef TESSEVIN_TEST_ENGINE_WITHOUT_ADJUST_AERO
 QWidget* main_window() {
   if (QCoreApplication::instance() == nullptr) return nullptr;
   for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -33,6 +33,7 @@ QWidget* main_window() {
   }
   return nullptr;
 }
+#endif
 
 }  // namespace
 
@@ -59,7 +60,9 @@ TEST_ENGINE_EXPORT int SkinH_AdjustAero(int v1, int v2, int v3, int v4, int v5, 
     }
   }
   line += std::string("|main_window=") +
-          (window == nullptr ? "absent" : window->isVisible() ? "shown" : "hidden") +
+          (window == nullptr     ? "absent"
+           : window->isVisible() ? "shown"
+                                 : "hidden") +
           "|controls=" + std::to_string(controls);
   record(line);
   return 0;

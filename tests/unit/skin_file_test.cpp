@@ -72,8 +72,8 @@ TEST(SkinFile, LayoutVariantsReadTheSame) {
       {"no blanks around =", replaced(valid, "radius = 0", "radius=0")},
       {"tabs and indenting", replaced(valid, "radius = 0", "\t radius\t=\t0 ")},
       {"blank and comment lines", replaced(valid, "# comment\n", "\n   \n\t# x = y\n#\n")},
-      {"limits of the ranges", replaced(replaced(valid, "radius = 0", "radius = 12"),
-                                        "font_size = 9", "font_size = 6")},
+      {"limits of the ranges",
+       replaced(replaced(valid, "radius = 0", "radius = 12"), "font_size = 9", "font_size = 6")},
   };
   for (const auto& c : cases) EXPECT_TRUE(parse_skin(c.file)) << c.what;
 }

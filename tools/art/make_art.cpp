@@ -4,6 +4,8 @@
 //
 //   g++ -std=c++20 -fPIC tools/art/make_art.cpp $(pkg-config --cflags --libs Qt6Gui) -ljpeg \
 //       -o /tmp/make_art && QT_QPA_PLATFORM=offscreen /tmp/make_art resources
+#include <jpeglib.h>
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -12,11 +14,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QRandomGenerator>
-
 #include <cmath>
 #include <cstdio>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -95,7 +94,8 @@ QImage draw_banner() {
       p.setPen(Qt::NoPen);
       p.setBrush(dot);
       const double size = 0.6 + random.bounded(18) / 10.0;
-      p.drawEllipse(QPointF(box.left() + random.bounded(strip), box.top() + random.bounded(int(box.height()))),
+      p.drawEllipse(QPointF(box.left() + random.bounded(strip),
+                            box.top() + random.bounded(int(box.height()))),
                     size, size);
     }
     // A crest standing on a ridge.
@@ -172,8 +172,8 @@ QImage draw_icon(int size) {
   back.setColorAt(1, QColor(8, 10, 24));
   p.setBrush(back);
   p.setPen(QPen(QColor(220, 185, 90), std::max(1.0, size / 20.0)));
-  p.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1).adjusted(size / 32.0, size / 32.0, -size / 32.0,
-                                                              -size / 32.0));
+  p.drawEllipse(QRectF(0.5, 0.5, size - 1, size - 1)
+                    .adjusted(size / 32.0, size / 32.0, -size / 32.0, -size / 32.0));
   draw_crest(p, QPointF(r, r), r * 0.62, QColor(40, 110, 220), QColor(220, 185, 90));
   return image;
 }
@@ -186,7 +186,8 @@ int main(int argc, char** argv) {
   const QByteArray banner_path = (folder + QStringLiteral("/banner.jpg")).toLocal8Bit();
   if (!write_baseline_jpeg(draw_banner(), banner_path.constData())) return 1;
   for (int size : {64, 48, 32, 24, 16}) {
-    if (!draw_icon(size).save(folder + QStringLiteral("/icons/tessevin-%1.png").arg(size))) return 1;
+    if (!draw_icon(size).save(folder + QStringLiteral("/icons/tessevin-%1.png").arg(size)))
+      return 1;
   }
   std::puts("artwork written");
   return 0;
