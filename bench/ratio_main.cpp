@@ -31,7 +31,17 @@ class RecordingReporter : public benchmark::ConsoleReporter {
     }
     ConsoleReporter::ReportRuns(runs);
   }
-  const std::map<std::string, double>& seconds() const { return seconds_; }
+  // The time of benchmark `name`, also when Google Benchmark added "/iterations:N"
+  // or "/real_time" to it; negative when it did not run.
+  double seconds_of(const std::string& name) const {
+    if (auto exact = seconds_.find(name); exact != seconds_.end()) return exact->second;
+    for (const auto& [run, seconds] : seconds_) {
+      if (run.rfind(name + "/iterations:", 0) == 0 || run.rfind(name + "/real_time", 0) == 0) {
+        return seconds;
+      }
+    }
+    return -1;
+  }
 
  private:
   std::map<std::string, double> seconds_;
@@ -55,13 +65,13 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   for (const Comparison& c : comparisons()) {
-    auto s = reporter.seconds().find(c.subject);
-    auto b = reporter.seconds().find(c.baseline);
-    if (s == reporter.seconds().end() || b == reporter.seconds().end() || b->second <= 0) {
+    const double subject = reporter.seconds_of(c.subject);
+    const double baseline = reporter.seconds_of(c.baseline);
+    if (subject < 0 || baseline <= 0) {
       std::printf("ratio %s n/a (not run)\n", c.name.c_str());
       continue;
     }
-    std::printf("ratio %s %.2f\n", c.name.c_str(), s->second / b->second);
+    std::printf("ratio %s %.2f\n", c.name.c_str(), subject / baseline);
   }
   std::fflush(stdout);
   return 0;

@@ -228,6 +228,9 @@ std::optional<std::size_t> gbk_write(const char16_t* p, std::size_t n, char* dst
   return static_cast<std::size_t>(out - dst);
 }
 
+// Below this many UTF-16 units, GBK is written by ICU directly and not by the table.
+constexpr std::size_t table_threshold = 16 * 1024;
+
 // --- Answers ------------------------------------------------------------------------
 
 // The answer for `length` units or bytes, plus the terminator when the caller counted
@@ -289,6 +292,22 @@ int wide_to_multi_byte(int code_page, const char16_t* src, int src_len, char* ds
   const bool with_terminator = src_len == -1;
   const std::size_t length =
       with_terminator ? static_cast<std::size_t>(u_strlen(src)) : static_cast<std::size_t>(src_len);
+  if (page == Page::gbk && length < table_threshold) {
+    // Short texts (captions, names, paths) go straight through ICU: reading the
+    // table out costs as much as one conversion of some 64K characters, and a run
+    // that only ever converts short texts, start-up among them, never needs it.
+    UConverter* converter = gbk_converter();
+    if (converter == nullptr) return 0;
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t bytes = ucnv_fromUChars(converter, room == 0 ? nullptr : dst, room, src,
+                                          static_cast<int32_t>(length), &status);
+    if (status == U_BUFFER_OVERFLOW_ERROR) {
+      return room == 0 ? answer(static_cast<std::size_t>(bytes), with_terminator) : 0;
+    }
+    if (U_FAILURE(status)) return 0;
+    if (room == 0) return answer(static_cast<std::size_t>(bytes), with_terminator);
+    return finish(dst, room, bytes, with_terminator);
+  }
   if (page == Page::gbk) {
     const GbkTable& table = gbk_table();
     if (!table.ready()) return 0;
