@@ -236,7 +236,11 @@ MainWindow::MainWindow() : stats_host_(default_stats_host()) {
   region_list_->setCompleter(nullptr);
   region_list_->setItemDelegate(new TallerItems(region_list_));
   region_list_->setMaxVisibleItems(8);  // about the 160 pixels the list drops down
-  for (const Region& region : region_table) region_list_->addItem(to_qstring(region.item_text));
+  // The list's size is fixed, so its items are never measured to size the control.
+  region_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  QStringList items;
+  for (const Region& region : region_table) items.append(to_qstring(region.item_text));
+  region_list_->addItems(items);
   region_list_->setCurrentIndex(-1);
   region_list_->clearEditText();
 

@@ -1,6 +1,7 @@
 #include "platform/inet.h"
 
-#include <curl/curl.h>
+#include "platform/curl_api.h"
+
 
 #include <algorithm>
 #include <chrono>
@@ -69,7 +70,8 @@ struct Settings {
 // ---- curl set-up shared by the whole process ----
 
 [[nodiscard]] bool curl_ready() {
-  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  static const bool ready =
+      curl_api_loaded() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   return ready;
 }
 
