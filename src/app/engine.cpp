@@ -83,10 +83,10 @@ void* bind_engine_function(int entry) {
     }
     library::free_library(module);
   }
-  report_fatal_error(concat_text(gbk_literal("无法找到指定DLL库文件“"), function.library_file,
-                                 gbk_literal("”中的输出命令“"), function.function_name,
-                                 gbk_literal("”")),
-                     0);
+  report_fatal_error(
+      concat_text(gbk_literal("无法找到指定DLL库文件“"), function.library_file,
+                  gbk_literal("”中的输出命令“"), function.function_name, gbk_literal("”")),
+      0);
 }
 
 int call_skin_attach_ex(const char* skin_path, const char* password) {
@@ -95,7 +95,7 @@ int call_skin_attach_ex(const char* skin_path, const char* password) {
 
 int call_skin_adjust_aero(int v1, int v2, int v3, int v4, int v5, int v6, int v7, int v8, int v9) {
   return reinterpret_cast<AdjustAero>(bind_engine_function(engine_adjust_aero))(v1, v2, v3, v4, v5,
-                                                                                 v6, v7, v8, v9);
+                                                                                v6, v7, v8, v9);
 }
 
 void deploy_skin() {

@@ -28,7 +28,7 @@ struct EngineFunction {
 };
 
 // Entries of the engine function table.
-inline constexpr int engine_attach_ex = 0;     // SkinH_AttachEx
+inline constexpr int engine_attach_ex = 0;    // SkinH_AttachEx
 inline constexpr int engine_adjust_aero = 1;  // SkinH_AdjustAero
 
 // The address of the entry's function, bound now if it is not yet. Binding tries the

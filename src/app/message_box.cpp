@@ -24,7 +24,8 @@ bool boxes_to_stderr() {
 
 std::string one_line(const Text& gbk) {
   std::string out;
-  for (char c : ansi_to_utf8(gbk).view()) {
+  const Text utf8 = ansi_to_utf8(gbk);
+  for (char c : utf8.view()) {
     if (c == '\r') continue;
     if (c == '\n') {
       out += "\\n";

@@ -1,11 +1,10 @@
 #include "app/startup.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

@@ -20,8 +20,9 @@
 namespace tessevin::platform::files {
 
 // The local path of `path`; empty when the user's data folder cannot be found.
-//   local_path("C:\\Windows\\win8.she") == "/home/me/.local/share/tessevin/drive_c/Windows/win8.she"
-//   local_path("/tmp/a\\b") == "/tmp/a\\b"
+//   local_path("C:\\Windows\\win8.she") ==
+//   "/home/me/.local/share/tessevin/drive_c/Windows/win8.she" local_path("/tmp/a\\b") ==
+//   "/tmp/a\\b"
 [[nodiscard]] std::string local_path(std::string_view path);
 
 // The local folder that stands for "C:\Windows" (without a trailing slash).

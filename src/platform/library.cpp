@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "platform/files.h"
 
@@ -16,10 +17,13 @@ namespace tessevin::platform::library {
 
 namespace {
 
-// What a module holds besides dlopen's own count: the locked descriptor of its file
-// and how many of our loads are still open.
+// What a module holds besides dlopen's own count: the locked descriptor of its file,
+// the file's path and how many of our loads are still open. A module that stays
+// mapped after its last release (marked "no delete") keeps its entry, and its lock,
+// with no loads.
 struct Loaded {
   int lock_fd = -1;
+  std::string path;
   int loads = 0;
 };
 
@@ -50,11 +54,12 @@ int lock_shared(const char* path) {
 }
 
 // Counts one more load of `handle`; its lock is kept once per module.
-Module* remember(void* handle, int lock_fd) {
+Module* remember(void* handle, int lock_fd, const std::string& path) {
   const std::lock_guard<std::mutex> guard(registry_mutex());
   Loaded& loaded = registry()[handle];
-  if (loaded.loads == 0) {
+  if (loaded.lock_fd < 0) {
     loaded.lock_fd = lock_fd;
+    loaded.path = path;
   } else {
     ::close(lock_fd);
   }
@@ -71,7 +76,7 @@ Module* load_file(const std::string& path) {
     ::close(lock_fd);
     return nullptr;
   }
-  return remember(handle, lock_fd);
+  return remember(handle, lock_fd, path);
 }
 
 // The system's search finds the file itself, so its lock can only follow the load;
@@ -80,15 +85,16 @@ Module* load_by_search(const std::string& name) {
   void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) return nullptr;
   link_map* map = nullptr;
-  const int lock_fd =
+  const std::string path =
       ::dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr
-          ? lock_shared(map->l_name)
-          : -1;
+          ? map->l_name
+          : "";
+  const int lock_fd = path.empty() ? -1 : lock_shared(path.c_str());
   if (lock_fd < 0) {
     ::dlclose(handle);
     return nullptr;
   }
-  return remember(handle, lock_fd);
+  return remember(handle, lock_fd, path);
 }
 
 bool is_path(std::string_view name) {
@@ -134,19 +140,21 @@ void* find_function(Module* module, const char* name) {
 }
 
 bool free_library(Module* module) {
-  int lock_fd = -1;
-  {
-    const std::lock_guard<std::mutex> guard(registry_mutex());
-    const auto found = registry().find(module);
-    if (found == registry().end()) return false;
-    if (--found->second.loads == 0) {
-      lock_fd = found->second.lock_fd;
-      registry().erase(found);
-    }
-  }
+  const std::lock_guard<std::mutex> guard(registry_mutex());
+  const auto found = registry().find(module);
+  if (found == registry().end() || found->second.loads == 0) return false;
   const bool closed = ::dlclose(module) == 0;
-  // Unlocked only once the last mapping of the file is gone.
-  if (lock_fd >= 0) ::close(lock_fd);
+  Loaded& loaded = found->second;
+  if (--loaded.loads > 0) return closed;
+  // The file is unlocked only once it is no longer mapped. A library with C++
+  // "unique" symbols, or linked "no delete", stays mapped for the rest of the process,
+  // and so stays locked too.
+  if (void* resident = ::dlopen(loaded.path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+    ::dlclose(resident);
+    return closed;
+  }
+  ::close(loaded.lock_fd);
+  registry().erase(found);
   return closed;
 }
 

@@ -39,7 +39,9 @@ struct Module;
 [[nodiscard]] void* find_function(Module* module, const char* name);
 
 // Releases one load of the module; the last release unloads it and drops the lock.
-// false for a module that is not loaded.
+// A library that the system keeps mapped after its last release (one with C++
+// "unique" symbols, or linked "no delete") keeps its lock as long as the process
+// lives. false for a module that is not loaded.
 bool free_library(Module* module);
 
 }  // namespace tessevin::platform::library

