@@ -196,6 +196,9 @@ MainWindow::MainWindow() : stats_host_(default_stats_host()) {
   query_button_ = place(new QPushButton(to_qstring(gbk_literal("查询")), this), "query_button", 383,
                         185, 73, 23);
   region_list_ = place(new QComboBox(this), "region_list", 273, 187, 109, 20);
+  // Editable from the start, so its edit field takes the combo's place in the focus
+  // chain instead of joining it after every other control.
+  region_list_->setEditable(true);
   auto* name_caption = place(new PlainLabel(this, gbk_literal("召唤师名称："), Qt::AlignLeft),
                              "name_caption", 13, 187, 75, 24);
   name_box_ = place(new QLineEdit(this), "name_box", 88, 188, 120, 20);
@@ -231,7 +234,6 @@ MainWindow::MainWindow() : stats_host_(default_stats_host()) {
   connect(query_button_, &QPushButton::clicked, this, [this] { on_query_clicked(); });
 
   // An editable drop-down that never adds what is typed and never completes it.
-  region_list_->setEditable(true);
   region_list_->setInsertPolicy(QComboBox::NoInsert);
   region_list_->setCompleter(nullptr);
   region_list_->setItemDelegate(new TallerItems(region_list_));

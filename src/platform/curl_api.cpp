@@ -26,8 +26,8 @@ struct Loaded {
          bind(library, "curl_easy_init", api.easy_init) &&
          bind(library, "curl_easy_cleanup", api.easy_cleanup) &&
          bind(library, "curl_easy_setopt", api.easy_setopt) &&
-         bind(library, "curl_easy_pause", api.easy_pause) &&
-         bind(library, "curl_free", api.free) && bind(library, "curl_multi_init", api.multi_init) &&
+         bind(library, "curl_easy_pause", api.easy_pause) && bind(library, "curl_free", api.free) &&
+         bind(library, "curl_multi_init", api.multi_init) &&
          bind(library, "curl_multi_cleanup", api.multi_cleanup) &&
          bind(library, "curl_multi_add_handle", api.multi_add_handle) &&
          bind(library, "curl_multi_remove_handle", api.multi_remove_handle) &&

@@ -1,8 +1,5 @@
 #include "platform/inet.h"
 
-#include "platform/curl_api.h"
-
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -12,6 +9,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/curl_api.h"
 
 namespace tessevin::platform::inet {
 namespace {
@@ -70,8 +69,7 @@ struct Settings {
 // ---- curl set-up shared by the whole process ----
 
 [[nodiscard]] bool curl_ready() {
-  static const bool ready =
-      curl_api_loaded() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  static const bool ready = curl_api_loaded() && curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   return ready;
 }
 

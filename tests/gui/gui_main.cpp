@@ -7,6 +7,19 @@
 #include <QTemporaryDir>
 #include <optional>
 
+namespace {
+
+QtMessageHandler qt_default_handler = nullptr;
+
+// The offscreen platform says so each time a window asks for what it cannot do
+// (raise, grab the keyboard); that is expected here and only hides real warnings.
+void quiet_offscreen(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith(QLatin1String("This plugin does not support"))) return;
+  qt_default_handler(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
   // Listing the tests (CTest's discovery at build time) needs no windows.
@@ -21,6 +34,7 @@ int main(int argc, char** argv) {
     if (runtime_dir->isValid()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_dir->path()));
   }
 
+  qt_default_handler = qInstallMessageHandler(quiet_offscreen);
   QApplication app(argc, argv);
   return RUN_ALL_TESTS();
 }
