@@ -36,6 +36,7 @@
 #include "support/demo_service.h"
 #include "support/gbk.h"
 #include "support/loopback_server.h"
+#include "support/region_items.h"
 
 namespace tessevin {
 namespace {
@@ -403,37 +404,7 @@ TEST_F(MainWindowTest, AFigureWiderThanItsLabelIsCutOffAtTheLabelsEdge) {
 // --- The region list ----------------------------------------------------------------
 
 TEST_F(MainWindowTest, RegionListHoldsTheTableInOrderWithNothingSelected) {
-  const char* items[] = {
-      "=====电信大区====",
-      "艾欧尼亚",
-      "祖安",
-      "诺克萨斯",
-      "班德尔城",
-      "皮尔特沃夫",
-      "战争学院",
-      "巨神峰",
-      "雷瑟守备",
-      "钢铁烈阳",
-      "裁决之地",
-      "黑色玫瑰",
-      "暗影岛",
-      "均衡教派",
-      "水晶之痕",
-      "影流",
-      "守望之海",
-      "征服之海",
-      "卡拉曼达",
-      "皮城警备",
-      "====网通大区====",
-      "比尔吉沃特",
-      "德玛西亚",
-      "费雷尔卓德",
-      "无畏先锋",
-      "恕瑞玛",
-      "扭曲丛林",
-      "====教育大区====",
-      "教育网专区",
-  };
+  const auto& items = testing::region_items_utf8;
   QComboBox* list = region_list();
   ASSERT_NE(list, nullptr);
   ASSERT_EQ(list->count(), static_cast<int>(std::size(items)));

@@ -26,6 +26,7 @@
 #include "app/engine.h"
 #include "app/qt_text.h"
 #include "platform/files.h"
+#include "support/file_helpers.h"
 #include "support/gbk.h"
 
 extern char** environ;
@@ -36,24 +37,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::gbk;
 
-std::string read_all(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Whole-file comparison that reports sizes, not the bytes of a library.
-::testing::AssertionResult holds_bytes(const fs::path& path, std::string_view expected) {
-  const std::string actual = read_all(path);
-  if (actual == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << path << " holds " << actual.size() << " bytes that differ from the " << expected.size()
-         << " expected";
-}
-
-void write_plain(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::holds_bytes;
+using testing::read_all;
+using testing::write_plain;
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;

@@ -22,6 +22,7 @@
 #include "app/engine.h"
 #include "platform/files.h"
 #include "platform/library.h"
+#include "support/file_helpers.h"
 
 namespace tessevin {
 namespace {
@@ -31,24 +32,9 @@ using namespace std::string_view_literals;
 namespace files = platform::files;
 namespace library = platform::library;
 
-std::string read_all(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Whole-file comparison that reports sizes, not the bytes of a library.
-::testing::AssertionResult holds_bytes(const fs::path& path, std::string_view expected) {
-  const std::string actual = read_all(path);
-  if (actual == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << path << " holds " << actual.size() << " bytes that differ from the " << expected.size()
-         << " expected";
-}
-
-void write_plain(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing::holds_bytes;
+using testing::read_all;
+using testing::write_plain;
 
 // Sets an environment variable for one test and puts the old value back afterwards.
 class ScopedEnv {
