@@ -237,6 +237,9 @@ MainWindow::MainWindow() : stats_host_(default_stats_host()) {
   region_list_->setInsertPolicy(QComboBox::NoInsert);
   region_list_->setCompleter(nullptr);
   region_list_->setItemDelegate(new TallerItems(region_list_));
+  // Every item is one line of the same font: measuring the first one is enough, and
+  // the list is laid out again whenever the skin changes the style.
+  if (auto* list = qobject_cast<QListView*>(region_list_->view())) list->setUniformItemSizes(true);
   region_list_->setMaxVisibleItems(8);  // about the 160 pixels the list drops down
   // The list's size is fixed, so its items are never measured to size the control.
   region_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
