@@ -29,6 +29,24 @@ struct Timeouts {
   long receive_ms = 30'000;
 };
 
+// What new sessions start with; set_default_timeouts changes it (tests only).
+struct DefaultTimeouts {
+  std::mutex mutex;
+  Timeouts timeouts;
+};
+
+[[nodiscard]] DefaultTimeouts& default_timeouts() {
+  static DefaultTimeouts defaults;
+  return defaults;
+}
+
+// Values of 0 or less leave that time-out as it was.
+void change_timeouts(Timeouts& t, int connect_ms, int send_ms, int receive_ms) {
+  if (connect_ms > 0) t.connect_ms = connect_ms;
+  if (send_ms > 0) t.send_ms = send_ms;
+  if (receive_ms > 0) t.receive_ms = receive_ms;
+}
+
 struct ProxyEntry {
   std::string scheme;   // "http", "https", or empty for every scheme
   std::string address;  // "host:port"; empty means direct
@@ -667,7 +685,9 @@ bool Request::read(char* buffer, int to_read, int* bytes_read) {
 }
 
 bool Request::query_headers(char* buffer, std::uint32_t* length) const {
-  if (!status_seen) return false;
+  // A block broken off before its end, or a redirect that could not be followed, is
+  // no final response: the send failed, and a failed send leaves no headers to read.
+  if (!status_seen || !headers_complete || !follow_url.empty()) return false;
   const std::size_t size = headers.size() + 2;  // the block's closing CR LF
   if (buffer == nullptr || *length < size + 1) {
     *length = static_cast<std::uint32_t>(size + 1);
@@ -779,6 +799,11 @@ Session* open_session(const char* agent, int access_type, const char* proxy_list
   if (!curl_ready()) return nullptr;
   try {
     auto session = std::make_unique<Session>();
+    {
+      DefaultTimeouts& defaults = default_timeouts();
+      const std::lock_guard<std::mutex> lock(defaults.mutex);
+      session->settings.timeouts = defaults.timeouts;
+    }
     if (agent != nullptr) session->settings.agent = agent;
     if (access_type == access_proxy) {
       if (proxy_list != nullptr) session->settings.proxies = parse_proxy_list(proxy_list);
@@ -796,10 +821,13 @@ Session* open_session(const char* agent, int access_type, const char* proxy_list
 
 void set_timeouts(Session* session, int connect_ms, int send_ms, int receive_ms) {
   if (session == nullptr) return;
-  Timeouts& t = session->settings.timeouts;
-  if (connect_ms > 0) t.connect_ms = connect_ms;
-  if (send_ms > 0) t.send_ms = send_ms;
-  if (receive_ms > 0) t.receive_ms = receive_ms;
+  change_timeouts(session->settings.timeouts, connect_ms, send_ms, receive_ms);
+}
+
+void set_default_timeouts(int connect_ms, int send_ms, int receive_ms) {
+  DefaultTimeouts& defaults = default_timeouts();
+  const std::lock_guard<std::mutex> lock(defaults.mutex);
+  change_timeouts(defaults.timeouts, connect_ms, send_ms, receive_ms);
 }
 
 Connection* connect(Session* session, const char* host, int port, const char* user,

@@ -93,6 +93,12 @@ enum class Failure {
 // calls this; tests shorten the waits with it.
 void set_timeouts(Session* session, int connect_ms, int send_ms, int receive_ms);
 
+// The time-outs that sessions opened from now on start with, same units and rules as
+// set_timeouts; sessions already open keep theirs. For tests, which reach the layer
+// only through the web request routine (it opens a session of its own for every
+// call): the program itself never calls this. Safe to call from any thread.
+void set_default_timeouts(int connect_ms, int send_ms, int receive_ms);
+
 // Names the server; does not touch the network. A null or empty host is refused
 // (null handle), as the original call refuses it; any other host or port that
 // cannot form an address is accepted here and fails at send_request, as a name
@@ -143,7 +149,8 @@ void set_timeouts(Session* session, int connect_ms, int send_ms, int receive_ms)
 // without the zero byte. When the block and its zero byte do not fit in *length
 // bytes (buffer may be null then), the answer is false and *length becomes the
 // size needed, zero byte included: measure, then read. False without touching
-// *length when no status line was received.
+// *length when no final response's header block was received whole (whenever
+// send_request answered false).
 [[nodiscard]] bool query_raw_headers(Request* request, char* buffer, std::uint32_t* length);
 
 // Why the last send_request or read_file of this request ended as it did.

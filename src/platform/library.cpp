@@ -38,19 +38,21 @@ std::map<void*, Loaded>& registry() {
 }
 
 // A descriptor holding a shared lock on `path`, or -1 when the file cannot be opened
-// or someone is writing it.
+// or someone keeps writing it. A copy of the program that starts together with
+// another finds the file being written for a moment: it waits for that write to end
+// (a little while at most) and then loads what was written, instead of giving up.
 int lock_shared(const char* path) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -1;
-  int locked;
-  do {
-    locked = ::flock(fd, LOCK_SH | LOCK_NB);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
-    ::close(fd);
-    return -1;
+  constexpr int waits = 200;  // of 5 ms: a second at most
+  for (int attempt = 0;; ++attempt) {
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return fd;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK || attempt == waits) break;
+    ::usleep(5000);
   }
-  return fd;
+  ::close(fd);
+  return -1;
 }
 
 // Counts one more load of `handle`; its lock is kept once per module.

@@ -23,10 +23,10 @@ Text player_page_address(const Text& stats_host, const Text& server_name,
 }
 
 PlayerPage look_up_player(const Text& stats_host, const Text& server_name,
-                          const Text& summoner_name) {
+                          const Text& summoner_name, bool* answered) {
   const Text address = player_page_address(stats_host, server_name, summoner_name);
   // Whatever comes back, an error page included, goes through the page rules.
-  return parse_player_page(utf8_to_ansi(fetch_page(address)));
+  return parse_player_page(utf8_to_ansi(fetch_page(address, answered)));
 }
 
 void run_query(QueryWindow& window, const Text& stats_host) {

@@ -32,9 +32,11 @@ class QueryWindow {
                                        const Text& summoner_name);
 
 // Fetches the player page and applies the page rules to it (UTF-8 converted to code
-// page 936 first). A failed request reads as an empty page: three empty figures.
+// page 936 first). A failed request reads as an empty page: three empty figures;
+// `answered` (out, optional) tells it apart from a page that lacks the markers: false
+// when no response came back at all.
 [[nodiscard]] PlayerPage look_up_player(const Text& stats_host, const Text& server_name,
-                                        const Text& summoner_name);
+                                        const Text& summoner_name, bool* answered = nullptr);
 
 // The whole lookup, reading and writing the window. Messages: "请选择大区！" when no
 // region is selected (nothing is fetched), "请输入正确的召唤师信息" when the service

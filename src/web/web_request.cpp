@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "platform/inet.h"
 #include "text/extract.h"
@@ -52,11 +53,14 @@ std::uint32_t request_flags(const Text& address, bool cookies_given, bool no_red
 }
 
 // The header block whole, whatever its size: measured first when it does not fit the
-// usual buffer. With no response at all the buffer stays as it was, 5000 spaces.
-Text read_raw_headers(inet::Request* request) {
+// usual buffer. With no response at all the buffer stays as it was, 5000 spaces, and
+// `answered` says so: the layer leaves the length alone only when no status line came.
+Text read_raw_headers(inet::Request* request, bool& answered) {
   std::string buffer(header_buffer, ' ');
   std::uint32_t length = header_buffer;
-  if (!inet::query_raw_headers(request, buffer.data(), &length) && length > header_buffer) {
+  const bool fits = inet::query_raw_headers(request, buffer.data(), &length);
+  answered = fits || length > header_buffer;
+  if (!fits && length > header_buffer) {
     buffer.assign(length, ' ');
     if (!inet::query_raw_headers(request, buffer.data(), &length))
       buffer.assign(header_buffer, ' ');
@@ -77,17 +81,35 @@ Bytes read_body(inet::Request* request) {
 
 }  // namespace
 
+HeaderScan scan_headers(const Text& raw_headers) {
+  HeaderScan scan;
+  const TextList lines = split_text(raw_headers, "\r\n");
+  Text received;
+  for (int i = 1; i <= lines.count(); ++i) {
+    const Text& line = lines.at(i);
+    if (find_text(line, "Location:") != -1) scan.location = header_value(line);
+    if (find_text(line, "Set-Cookie") != -1) {
+      received.append(trim_both(extract_between(line, "Set-Cookie:", ";"))).append("; ");
+    }
+  }
+  scan.received_cookies = text_left(received, text_length(received) - 2);
+  return scan;
+}
+
 Bytes web_request(const Text& address, int method, const Text& post_text, Text* cookies,
                   Text* received_cookies, Text* extra_headers, Text* location_or_headers,
                   bool no_redirect, Bytes* post_bytes, const std::optional<Text>& proxy,
-                  Text* raw_headers) {
+                  Text* raw_headers, bool* answered) {
   Text local_received, local_extra, local_location, local_raw;
   Bytes local_post;
+  bool local_answered = false;
   Text& received = received_cookies ? *received_cookies : local_received;
   Text& block = extra_headers ? *extra_headers : local_extra;
   Text& location = location_or_headers ? *location_or_headers : local_location;
   Text& raw = raw_headers ? *raw_headers : local_raw;
   Bytes& body_bytes = post_bytes ? *post_bytes : local_post;
+  bool& got_answer = answered ? *answered : local_answered;
+  got_answer = false;
 
   const char* verb = method == 1 ? "POST" : "GET";
   const Text agent = agent_for(block);
@@ -123,26 +145,23 @@ Bytes web_request(const Text& address, int method, const Text& post_text, Text* 
                              bytes_length(body_bytes));
   }
   Bytes body = read_body(request);
-  raw = read_raw_headers(request);
+  raw = read_raw_headers(request, got_answer);
   inet::close_handle(request);
   inet::close_handle(connection);
   inet::close_handle(session);
 
-  const TextList lines = split_text(raw, "\r\n");
-  received = Text();
-  for (int i = 1; i <= lines.count(); ++i) {
-    const Text& line = lines.at(i);
-    if (find_text(line, "Location:") != -1) location = header_value(line);
-    if (find_text(line, "Set-Cookie") != -1) {
-      received.append(trim_both(extract_between(line, "Set-Cookie:", ";"))).append("; ");
-    }
-  }
-  received = text_left(received, text_length(received) - 2);
+  HeaderScan scan = scan_headers(raw);
+  // The caller's own value stays when no Location line came.
+  if (scan.location) location = std::move(*scan.location);
+  received = std::move(scan.received_cookies);
   if (cookies != nullptr) (void)merge_cookies(*cookies, received);
   if (text_equal(location, "")) location = raw;
   return body;
 }
 
-Text fetch_page(const Text& address) { return bytes_to_text(web_request(address)); }
+Text fetch_page(const Text& address, bool* answered) {
+  return bytes_to_text(web_request(address, 0, Text(), nullptr, nullptr, nullptr, nullptr, false,
+                                   nullptr, std::nullopt, nullptr, answered));
+}
 
 }  // namespace tessevin

@@ -35,14 +35,29 @@ inline constexpr const char* default_user_agent =
 //                        sent, it receives post_text's bytes
 //   proxy:               given (even empty): through the HTTP proxy "host:port"
 //   raw_headers:         out: the final response's status and header lines, CR LF
+//   answered:            out: whether a final response's status line arrived, which
+//                        tells "no answer at all" from an answer with an empty body
 Bytes web_request(const Text& address, int method = 0, const Text& post_text = Text(),
                   Text* cookies = nullptr, Text* received_cookies = nullptr,
                   Text* extra_headers = nullptr, Text* location_or_headers = nullptr,
                   bool no_redirect = false, Bytes* post_bytes = nullptr,
-                  const std::optional<Text>& proxy = std::nullopt, Text* raw_headers = nullptr);
+                  const std::optional<Text>& proxy = std::nullopt, Text* raw_headers = nullptr,
+                  bool* answered = nullptr);
+
+// What the header scan picks out of a raw response header block (status and header
+// lines separated by CR LF).
+struct HeaderScan {
+  // The value of the last line holding "Location:" (a Content-Location line counts
+  // too); not set when no line holds it.
+  std::optional<Text> location;
+  // The cookie of each line holding "Set-Cookie", the text between "Set-Cookie:" and
+  // the next ";" trimmed (empty when either is missing), joined by "; ".
+  Text received_cookies;
+};
+[[nodiscard]] HeaderScan scan_headers(const Text& raw_headers);
 
 // A plain GET of `address` with every option left out; the body as Text (up to its
-// first zero byte), the empty text on any failure.
-[[nodiscard]] Text fetch_page(const Text& address);
+// first zero byte), the empty text on any failure. `answered` as for web_request.
+[[nodiscard]] Text fetch_page(const Text& address, bool* answered = nullptr);
 
 }  // namespace tessevin

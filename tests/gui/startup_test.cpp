@@ -170,6 +170,7 @@ class StartupTest : public ::testing::Test {
     fs::remove_all(root_, ignored);
   }
 
+  [[nodiscard]] const fs::path& root() const { return root_; }
   [[nodiscard]] fs::path windows_folder() const { return root_ / "data/tessevin/drive_c/Windows"; }
   [[nodiscard]] fs::path engine_log() const { return root_ / "engine.log"; }
 
@@ -327,6 +328,58 @@ TEST_F(StartupTest, SecondCopyLeavesTheFirstOneRunning) {
   EXPECT_EQ(first_end.status, 0) << first_end.all_stderr;
   EXPECT_TRUE(first_end.lines.empty()) << first_end.all_stderr;
   expect_carried_files_in_place();
+}
+
+TEST_F(StartupTest, CutShortOrCorruptLibraryIsRewrittenAndTheProgramStarts) {
+  const std::string engine(app::skin_engine_bytes().view());
+  std::string garbage(engine.size(), '\0');
+  for (std::size_t i = 0; i < garbage.size(); ++i) {
+    garbage[i] = static_cast<char>((i * 131 + i / 977) % 256);
+  }
+  // What a write cut short, or a damaged disk, may leave where the library goes.
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"cut short after 1000 bytes", engine.substr(0, 1000)},
+      {"garbage of the same size", garbage},
+      {"a library's header over garbage", engine.substr(0, 64) + garbage.substr(64)},
+      {"empty", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(windows_folder());
+    write_plain(windows_folder() / "jedata.dll", c.bytes);
+    write_plain(windows_folder() / "win8.she", std::string(app::skin_file_bytes().view()));
+    const Finished finished = run();
+    EXPECT_EQ(finished.status, 0) << finished.all_stderr;
+    EXPECT_EQ(finished.lines, std::vector<std::string>{"window|shown"}) << finished.all_stderr;
+    expect_carried_files_in_place();
+  }
+}
+
+TEST_F(StartupTest, TwoCopiesStartedAtOnceBothStart) {
+  // One copy may find the library while the other is writing it: it waits for that
+  // write to end and binds what was written, so both start normally.
+  const std::vector<std::string> started = {"window|shown"};
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const fs::path data = root() / ("round-" + std::to_string(round));
+    fs::create_directories(data);
+    const std::vector<std::string> settings = {
+        "QT_QPA_PLATFORM=offscreen", "XDG_DATA_HOME=" + data.string(), "TESSEVIN_TEST_BOXES=stderr",
+        "TESSEVIN_TEST_QUIT_AFTER_SHOW=1"};
+    Program first(TESSEVIN_PROGRAM, settings);
+    Program second(TESSEVIN_PROGRAM, settings);
+    for (const Finished& end : {first.finish(), second.finish()}) {
+      EXPECT_EQ(end.status, 0) << end.all_stderr;  // 1000 + n: ended by signal n
+      EXPECT_EQ(end.lines, started) << end.all_stderr;
+    }
+    // Whichever copy wrote them, both files are whole.
+    const fs::path windows = data / "tessevin/drive_c/Windows";
+    EXPECT_TRUE(holds_bytes(windows / "jedata.dll", app::skin_engine_bytes().view()));
+    EXPECT_TRUE(holds_bytes(windows / "win8.she", app::skin_file_bytes().view()));
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "app/engine.h"
 #include "platform/files.h"
@@ -289,21 +291,32 @@ TEST_F(FilesLibraryTest, ALoadedLibraryIsLockedWhileItIsMapped) {
   }
 }
 
-TEST_F(FilesLibraryTest, AFileBeingWrittenIsNotLoaded) {
+TEST_F(FilesLibraryTest, AFileBeingWrittenIsLoadedOnceTheWriteEnds) {
   const fs::path file = drive_c() / "Windows/jedata.dll";
   fs::create_directories(file.parent_path());
   fs::copy_file(TESSEVIN_TEST_ENGINE, file);
   const std::string whole = read_all(file);
-  // The writer has put every byte back, but still holds the file.
-  const files::FileHandle writer = files::create_exclusive("C:\\Windows\\jedata.dll");
+
+  // A writer that lets go soon: the load waits for it and gets what was written.
+  files::FileHandle writer = files::create_exclusive("C:\\Windows\\jedata.dll");
+  ASSERT_NE(writer, files::invalid_file);
+  std::thread finishing([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(files::write_all(writer, whole.data(), whole.size()));
+    EXPECT_TRUE(files::close_file(writer));
+  });
+  library::Module* module = library::load_library("C:\\Windows\\jedata.dll");
+  finishing.join();
+  ASSERT_NE(module, nullptr);
+  EXPECT_NE(library::find_function(module, "SkinH_AttachEx"), nullptr);
+  EXPECT_TRUE(library::free_library(module));
+
+  // A writer that never lets go: the load gives up after its short wait.
+  writer = files::create_exclusive("C:\\Windows\\jedata.dll");
   ASSERT_NE(writer, files::invalid_file);
   ASSERT_TRUE(files::write_all(writer, whole.data(), whole.size()));
   EXPECT_EQ(library::load_library("C:\\Windows\\jedata.dll"), nullptr);
-
   ASSERT_TRUE(files::close_file(writer));
-  library::Module* module = library::load_library("C:\\Windows\\jedata.dll");
-  EXPECT_NE(module, nullptr);
-  EXPECT_TRUE(library::free_library(module));
 }
 
 }  // namespace

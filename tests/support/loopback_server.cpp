@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
@@ -16,6 +17,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int slice_ms = 50;  // no wait is longer than this without looking at stopping_
+constexpr std::size_t generated_piece = 64 * 1024;
 
 [[nodiscard]] char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -156,6 +158,10 @@ Reply& Reply::send(std::string bytes) {
 }
 Reply& Reply::send(std::shared_ptr<const std::string> bytes) {
   steps_.push_back({Kind::send, std::move(bytes), {}});
+  return *this;
+}
+Reply& Reply::send_generated(std::size_t size, Generator fill) {
+  steps_.push_back({Kind::generate, nullptr, {}, size, std::move(fill)});
   return *this;
 }
 Reply& Reply::pause(std::chrono::milliseconds delay) {
@@ -299,6 +305,18 @@ bool LoopbackServer::play(int fd, const Reply& reply) const {
           return false;
         }
         break;
+      case Reply::Kind::generate: {
+        std::string piece;
+        for (std::size_t offset = 0; offset < step.size; offset += piece.size()) {
+          piece.resize(std::min(generated_piece, step.size - offset));
+          step.fill(offset, std::span<char>(piece));
+          if (!send_all(fd, piece)) {
+            ::close(fd);
+            return false;
+          }
+        }
+        break;
+      }
       case Reply::Kind::pause: {
         const auto until = Clock::now() + step.delay;
         while (!stopping_ && Clock::now() < until) {

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -42,15 +43,22 @@ struct ReceivedRequest {
 // What the server does in answer to one request, step by step.
 class Reply {
  public:
-  enum class Kind { send, pause, close, reset, hang };
+  enum class Kind { send, pause, close, reset, hang, generate };
+  // Writes the bytes of a generated body from `offset` on into `piece`, all of it.
+  using Generator = std::function<void(std::size_t offset, std::span<char> piece)>;
   struct Step {
     Kind kind;
     std::shared_ptr<const std::string> bytes;  // for send; shared so that big bodies are not copied
     std::chrono::milliseconds delay{0};        // for pause
+    std::size_t size = 0;                      // for generate
+    Generator fill = nullptr;                  // for generate
   };
 
   Reply& send(std::string bytes);
   Reply& send(std::shared_ptr<const std::string> bytes);
+  // Sends `size` bytes made by `fill` a piece at a time as they go out, so a body of
+  // any size costs the server one piece of memory.
+  Reply& send_generated(std::size_t size, Generator fill);
   Reply& pause(std::chrono::milliseconds delay);
   Reply& close();  // orderly close (FIN)
   Reply& reset();  // abortive close: RST, through SO_LINGER with a zero time

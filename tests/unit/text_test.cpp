@@ -23,156 +23,18 @@ using testing::is_high;
 using testing::members;
 using testing::omitted;
 using testing::reference_find;
+using testing::reference_find_reverse;
+using testing::reference_remove_spaces;
+using testing::reference_replace;
+using testing::reference_split;
+using testing::reference_to_int;
+using testing::reference_trim;
 using testing::same_bytes;
 using testing::shown;
 using testing::T;
 
 // Stops an exhaustive loop after a handful of reports instead of flooding the log.
 constexpr int kReportedMismatches = 8;
-
-// ---- Reference rules for the exhaustive checks -----------------------------------
-
-int reference_find_reverse(std::string_view t, std::string_view needle, std::optional<int> start,
-                           bool case_insensitive) {
-  const long long length = static_cast<long long>(t.size());
-  const long long n = static_cast<long long>(needle.size());
-  long long w = length;
-  if (start) w = *start < 1 ? 0 : std::min(*start - 1LL, length);
-  if (n == 0) return w > 0 ? 1 : -1;
-  int found = -1;
-  for (long long p = 0; w - p >= n;) {
-    const auto at = static_cast<std::size_t>(p);
-    if (same_bytes(t.substr(at, static_cast<std::size_t>(n)), needle, case_insensitive)) {
-      found = static_cast<int>(p + 1);
-    }
-    p += is_high(t[at]) ? 2 : 1;
-  }
-  return found;
-}
-
-std::string reference_replace(std::string_view t, std::string_view target,
-                              std::string_view replacement, std::optional<int> start,
-                              std::optional<int> count, bool case_sensitive) {
-  const long long length = static_cast<long long>(t.size());
-  const long long n = static_cast<long long>(target.size());
-  const long long s = (start && *start >= 1) ? *start - 1LL : 0;
-  const bool limited = count && *count >= 0;
-  const long long limit = limited ? *count : 0;
-  if (length == 0 || n == 0 || s >= length || (limited && limit == 0)) return std::string(t);
-  std::string out(t.substr(0, static_cast<std::size_t>(s)));
-  long long p = s;
-  long long made = 0;
-  while (length - p >= n) {
-    const auto at = static_cast<std::size_t>(p);
-    if (same_bytes(t.substr(at, static_cast<std::size_t>(n)), target, !case_sensitive)) {
-      out += replacement;
-      p += n;
-      if (limited && ++made == limit) break;
-    } else if (is_high(t[at])) {
-      if (p + 1 < length) out += t.substr(at, 2);  // a lead byte at the end is dropped
-      p += 2;
-    } else {
-      out += t[at];
-      p += 1;
-    }
-  }
-  if (p < length) out += t.substr(static_cast<std::size_t>(p));
-  return out;
-}
-
-std::vector<std::string> reference_split(std::string_view t, std::optional<std::string> separator,
-                                         std::optional<int> max_count) {
-  const std::string sep = separator.value_or(",");
-  const bool limited = max_count.has_value();
-  const std::size_t limit = limited ? static_cast<std::size_t>(std::max(*max_count, 0)) : 0;
-  if (t.empty() || (limited && limit == 0)) return {};
-  if (sep.empty()) return {std::string(t)};
-  std::vector<std::string> out;
-  std::size_t piece = 0;
-  std::size_t p = 0;
-  while (p < t.size()) {
-    if (t.size() - p >= sep.size() && t.substr(p, sep.size()) == sep) {
-      out.emplace_back(t.substr(piece, p - piece));
-      p += sep.size();
-      piece = p;
-      if (limited && out.size() == limit) return out;
-      continue;
-    }
-    p += is_high(t[p]) ? 2 : 1;
-  }
-  if (piece < t.size()) out.emplace_back(t.substr(piece));
-  return out;
-}
-
-// The characters of t as [begin, end) offsets; a lead byte at the very end is no
-// character.
-std::vector<std::pair<std::size_t, std::size_t>> characters(std::string_view t) {
-  std::vector<std::pair<std::size_t, std::size_t>> out;
-  for (std::size_t p = 0; p < t.size();) {
-    const std::size_t step = is_high(t[p]) ? 2 : 1;
-    if (p + step > t.size()) break;
-    out.emplace_back(p, p + step);
-    p += step;
-  }
-  return out;
-}
-
-bool is_space_character(std::string_view c) { return c == " " || c == "\xA1\xA1"; }
-
-std::string reference_trim(std::string_view t) {
-  const auto chars = characters(t);
-  std::size_t first = 0;
-  while (first < chars.size() &&
-         is_space_character(t.substr(chars[first].first, chars[first].second - chars[first].first)))
-    ++first;
-  std::size_t end = chars.size();
-  while (end > first && is_space_character(t.substr(chars[end - 1].first,
-                                                    chars[end - 1].second - chars[end - 1].first)))
-    --end;
-  if (first == end) return "";
-  return std::string(t.substr(chars[first].first, chars[end - 1].second - chars[first].first));
-}
-
-std::string reference_remove_spaces(std::string_view t) {
-  std::string out;
-  for (const auto& [b, e] : characters(t)) {
-    if (!is_space_character(t.substr(b, e - b))) out += t.substr(b, e - b);
-  }
-  return out;
-}
-
-int reference_to_int(std::string_view t) {
-  std::string ascii;
-  for (std::size_t p = 0; p < t.size();) {
-    const auto c = static_cast<unsigned char>(t[p]);
-    if (c >= 0x80 && p + 1 < t.size()) {
-      const auto c2 = static_cast<unsigned char>(t[p + 1]);
-      if (c == 0xA3 && c2 >= 0xA1 && c2 <= 0xFE) {
-        ascii += static_cast<char>(c2 - 0x80);
-      } else if (c == 0xA1 && c2 == 0xA1) {
-        ascii += ' ';
-      } else {
-        ascii += t.substr(p, 2);
-      }
-      p += 2;
-    } else {
-      ascii += t[p];
-      p += 1;
-    }
-  }
-  std::size_t i = 0;
-  while (i < ascii.size() &&
-         std::string_view(" \t\n\v\f\r").find(ascii[i]) != std::string_view::npos)
-    ++i;
-  bool negative = false;
-  if (i < ascii.size() && (ascii[i] == '+' || ascii[i] == '-')) negative = ascii[i++] == '-';
-  std::uint32_t value = 0;
-  for (; i < ascii.size() && ascii[i] >= '0' && ascii[i] <= '9'; ++i) {
-    value = value * 10u + static_cast<std::uint32_t>(ascii[i] - '0');
-  }
-  if (negative) value = 0u - value;
-  return static_cast<int>(value);
-}
 
 // ---- Basic values -----------------------------------------------------------------
 

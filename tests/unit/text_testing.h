@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/text_reference.h"
 #include "text/text.h"
 
 namespace tessevin {
@@ -80,43 +81,6 @@ inline std::vector<std::string> all_texts(std::string_view alphabet, std::size_t
 }
 
 inline constexpr std::nullopt_t omitted = std::nullopt;
-
-// Reference rules, written out step by step from the description of the scans, so
-// that the exhaustive checks compare the fast code with the plain rule.
-
-[[nodiscard]] inline bool is_high(char c) { return static_cast<unsigned char>(c) >= 0x80; }
-
-// Byte-wise comparison; with `fold`, A-Z count as a-z on both sides, every byte.
-[[nodiscard]] inline bool same_bytes(std::string_view a, std::string_view b, bool fold) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto x = static_cast<unsigned char>(a[i]);
-    auto y = static_cast<unsigned char>(b[i]);
-    if (fold && x >= 'A' && x <= 'Z') x += 0x20;
-    if (fold && y >= 'A' && y <= 'Z') y += 0x20;
-    if (x != y) return false;
-  }
-  return true;
-}
-
-// The forward search: the scan begins at start - 1 (or 0) and steps one character at
-// a time, two bytes from every byte of 0x80 or above.
-[[nodiscard]] inline int reference_find(std::string_view t, std::string_view needle,
-                                        std::optional<int> start, bool case_insensitive) {
-  const long long length = static_cast<long long>(t.size());
-  const long long n = static_cast<long long>(needle.size());
-  const long long s = (start && *start >= 1) ? *start - 1LL : 0;
-  if (s >= length) return -1;
-  if (n == 0) return 1;
-  for (long long p = s; length - p >= n;) {
-    if (same_bytes(t.substr(static_cast<std::size_t>(p), static_cast<std::size_t>(n)), needle,
-                   case_insensitive)) {
-      return static_cast<int>(p + 1);
-    }
-    p += is_high(t[static_cast<std::size_t>(p)]) ? 2 : 1;
-  }
-  return -1;
-}
 
 }  // namespace testing
 
