@@ -36,6 +36,7 @@
 #include "support/demo_service.h"
 #include "support/gbk.h"
 #include "support/loopback_server.h"
+#include "support/player_pages.h"
 #include "support/region_items.h"
 
 namespace tessevin {
@@ -72,19 +73,8 @@ struct Box {
 
 // --- Pages the scripted server answers with (UTF-8, as the service sends them) -----
 
-std::string player_page(const std::string& level, const std::string& combat_power,
-                        const std::string& hidden_score) {
-  std::string page = "<html><body><h3>player</h3>\r\n";
-  if (!level.empty()) page += "<span>lv</span>\r\n\t  <em>" + level + "</em>\r\n";
-  if (!combat_power.empty()) {
-    page += "<a>算法</a>\r\n                " + combat_power + " = 1 + 2\r\n";
-  }
-  if (!hidden_score.empty()) page += "(基础分) + " + hidden_score + "(胜率分)\r\n";
-  return page + "</body></html>\r\n";
-}
-
-const std::string no_data_page =
-    "<html><body><h3><img src=\"images/call2login.gif\">暂无数据！</h3></body></html>\r\n";
+using testing::no_data_page;
+using testing::player_page;
 
 // The scripted service: the player name picks the page.
 Reply scripted_answer(const ReceivedRequest& request) {
