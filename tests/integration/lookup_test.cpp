@@ -18,6 +18,7 @@
 #include "support/demo_service.h"
 #include "support/file_helpers.h"
 #include "support/loopback_server.h"
+#include "support/player_pages.h"
 
 extern char** environ;
 
@@ -26,6 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::LoopbackServer;
+using testing::no_data_page;
+using testing::player_page;
 using testing::ReceivedRequest;
 using testing::Reply;
 using testing::response;
@@ -73,23 +76,8 @@ Ended run_lookup(const std::vector<std::string>& arguments) {
   return ended;
 }
 
-// --- Pages the scripted service answers with (UTF-8, as the service sends them) -----
+// --- The scripted service: the player name picks the answer -----------------------
 
-std::string player_page(const std::string& level, const std::string& combat_power,
-                        const std::string& hidden_score) {
-  std::string page = "<html><body><h3>player</h3>\r\n";
-  if (!level.empty()) page += "<span>lv</span>\r\n\t  <em>" + level + "</em>\r\n";
-  if (!combat_power.empty()) {
-    page += "<a>算法</a>\r\n                " + combat_power + " = 1 + 2\r\n";
-  }
-  if (!hidden_score.empty()) page += "(基础分) + " + hidden_score + "(胜率分)\r\n";
-  return page + "</body></html>\r\n";
-}
-
-const std::string no_data_page =
-    "<html><body><h3><img src=\"images/call2login.gif\">暂无数据！</h3></body></html>\r\n";
-
-// The scripted service: the player name picks the answer.
 Reply scripted_answer(const ReceivedRequest& request) {
   const std::string html = "Content-Type: text/html; charset=utf-8\r\n";
   const auto asks_for = [&](const char* name) {

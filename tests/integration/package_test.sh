@@ -24,10 +24,10 @@ if ! "$cpack" --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work/pack" >"$
   exit 1
 fi
 debs=("$work"/pack/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || {
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
   echo "FAIL: expected one .deb, found: ${debs[*]}" >&2
   exit 1
-}
+fi
 deb=${debs[0]}
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -45,6 +45,16 @@ depends_on() { [[ ",$depends," == *",$1,"* || ",$depends," == *",$1("* ]]; }
 # two are named as well. A library linked but unused (clang links without
 # --as-needed, keeping all that Qt names) needs nothing.
 wanted=(libcurl4 fonts-noto-cjk)
+# The package a library file belongs to, by the path ldd names or the file it leads
+# to, each with and without /usr in front (dpkg knows the path the package ships).
+owner_of() {
+  local real candidate
+  real=$(readlink -f "$1")
+  for candidate in "$1" "$real" "${1#/usr}" "${real#/usr}" "/usr$1" "/usr$real"; do
+    dpkg -S "$candidate" 2>/dev/null | head -n 1 | cut -d: -f1 && return 0
+  done
+  return 0  # none: the empty answer
+}
 for program in "$root"/usr/bin/*; do
   unused=$(ldd -u "$program" | sed -n 's|^[[:space:]]*/.*/||p' || true)
   while read -r needed; do
@@ -54,11 +64,13 @@ for program in "$root"/usr/bin/*; do
       fail "$(basename "$program"): $needed is not found"
       continue
     fi
-    package=$(dpkg -S "$(readlink -f "$path")" 2>/dev/null | head -n 1 | cut -d: -f1) ||
-      package=
-    # The sanitizer runtime of a sanitized build belongs to no package of ours.
-    case $package in "" | libclang-rt-* | libasan* | libubsan*) continue ;; esac
-    wanted+=("$package")
+    package=$(owner_of "$path")
+    case $package in
+      "") fail "$(basename "$program"): $needed ($path) comes from no Debian package" ;;
+      # The sanitizer runtime of a sanitized build is no dependency of the program's.
+      libclang-rt-* | libasan* | libubsan*) ;;
+      *) wanted+=("$package") ;;
+    esac
   done < <(objdump -p "$program" | awk '$1 == "NEEDED" { print $2 }')
 done
 for package in $(printf '%s\n' "${wanted[@]}" | sort -u); do
