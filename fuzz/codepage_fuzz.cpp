@@ -8,8 +8,11 @@
 // - well-formed GBK comes back from UTF-8 unchanged when it read without replacement
 //   characters, and well-formed UTF-8 comes back from GBK unchanged when code page 936
 //   had every character (no '?' appeared);
-// - with the option bit set, well-formed UTF-8 repeated past the length at which the
-//   GBK writer changes method converts to the same repetition of its short result.
+// - with option bit 0 set, well-formed UTF-8 repeated past the length at which the
+//   GBK writer changes method converts to the same repetition of its short result;
+// - with option bit 1 set, the bytes after the option byte are also read as a wide
+//   text (any units, lone surrogates included): from_wide gives well-formed UTF-8,
+//   and in GBK a long repetition of the units again gives the repeated short result.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -79,7 +82,8 @@ bool is_gbk_form(std::string_view s) {
 }
 
 bool is_ascii(std::string_view s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::string repeated(std::string_view s, std::size_t times) {
@@ -92,6 +96,37 @@ std::string repeated(std::string_view s, std::size_t times) {
 // The GBK writer turns to its table from this many UTF-16 units on; the repetition
 // goes a little past it.
 constexpr std::size_t kLongUnits = 16 * 1024 + 16;
+
+bool is_lead_surrogate(std::string_view wide, std::size_t unit) {
+  const auto high = static_cast<unsigned char>(wide[2 * unit + 1]);
+  return high >= 0xD8 && high <= 0xDB;
+}
+
+// Arbitrary UTF-16 units, low byte first, read up to the first zero unit.
+void check_wide(std::string_view bytes) {
+  using tessevin::Bytes;
+  using tessevin::from_wide;
+  std::size_t units = bytes.size() / 2;
+  for (std::size_t i = 0; i < units; ++i) {
+    if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0) units = i;
+  }
+  const std::string_view wide = bytes.substr(0, 2 * units);
+  const auto describe = [&](const char* what) {
+    return std::string(what) + " for the wide text " + shown(wide);
+  };
+  const tessevin::Text utf8 = from_wide(Bytes(bytes), 65001);
+  check(utf8_units(utf8.view()).has_value(),
+        [&] { return describe("from_wide gave ill-formed UTF-8"); });
+  const tessevin::Text gbk = from_wide(Bytes(wide), 936);
+  // A lead surrogate at the end would pair with the first unit of the next copy.
+  if (units == 0 || is_lead_surrogate(wide, units - 1)) return;
+  const std::size_t times = kLongUnits / units + 1;
+  const tessevin::Text long_gbk = from_wide(Bytes(repeated(wide, times)), 936);
+  check(long_gbk.view() == repeated(gbk.view(), times), [&] {
+    return describe("a long wide text was written differently from its short piece") + ": " +
+           shown(gbk.view()) + " " + std::to_string(times) + " times";
+  });
+}
 
 }  // namespace
 
@@ -155,6 +190,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              shown(back.view());
     });
   }
+
+  if ((options & 2) != 0) check_wide(in.rest());
 
   if ((options & 1) != 0 && units && *units > 0) {
     const std::size_t times = kLongUnits / *units + 1;

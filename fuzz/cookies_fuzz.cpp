@@ -33,7 +33,8 @@ bool is_deleted(std::string_view entry) {
 
 std::string name_of(std::string_view entry) {
   const int equals = reference_find(entry, "=", std::nullopt, false);
-  return reference_trim(equals == -1 ? entry : entry.substr(0, static_cast<std::size_t>(equals - 1)));
+  return reference_trim(equals == -1 ? entry
+                                     : entry.substr(0, static_cast<std::size_t>(equals - 1)));
 }
 
 // The merge step by step: received entries, then old entries whose name is not yet

@@ -2,8 +2,8 @@
 // size, font and alignment is rendered into a picture with a margin around it. Nothing
 // may crash, the caption is kept as given, and no pixel outside the label changes.
 //
-// Input: alignment, width, height and point size (one byte each), then the caption
-// (up to the first zero byte, as a Text is made from bytes).
+// Input: style (alignment, bold), width, height and point size, one byte each, then
+// the caption (up to the first zero byte, as a Text is made from bytes).
 #include <QApplication>
 #include <QColor>
 #include <QFont>
@@ -76,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool painted = false;
   for (int y = 0; y < picture.height(); ++y) {
     for (int x = 0; x < picture.width(); ++x) {
-      const bool inside = x >= kMargin && x < kMargin + width && y >= kMargin && y < kMargin + height;
+      const bool inside =
+          x >= kMargin && x < kMargin + width && y >= kMargin && y < kMargin + height;
       const bool untouched = picture.pixel(x, y) == kUntouched;
       if (inside) {
         painted = painted || !untouched;

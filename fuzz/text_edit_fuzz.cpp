@@ -50,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           check(got.view() == want, [&] {
             return "replace_text(" + shown(text.view()) + ", " + shown(target.view()) + ", " +
                    (r ? shown(r->view()) : "(left out)") + ", " + shown(s) + ", " + shown(n) +
-                   ", " + (exact ? "exact" : "folded") + ") gave " + shown(got.view()) +
-                   ", want " + shown(want);
+                   ", " + (exact ? "exact" : "folded") + ") gave " + shown(got.view()) + ", want " +
+                   shown(want);
           });
         }
       }
@@ -64,12 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           with_separator ? std::optional<Text>(target) : std::nullopt;
       const std::vector<std::string> got = members(split_text(text, separator, n));
       const std::vector<std::string> want = testing::reference_split(
-          text.view(), with_separator ? std::optional<std::string>(target.str()) : std::nullopt,
-          n);
+          text.view(), with_separator ? std::optional<std::string>(target.str()) : std::nullopt, n);
       check(got == want, [&] {
         return "split_text(" + shown(text.view()) + ", " +
-               (separator ? shown(separator->view()) : "(left out)") + ", " + shown(n) +
-               ") gave " + shown(got) + ", want " + shown(want);
+               (separator ? shown(separator->view()) : "(left out)") + ", " + shown(n) + ") gave " +
+               shown(got) + ", want " + shown(want);
       });
     }
   }

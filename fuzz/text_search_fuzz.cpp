@@ -31,8 +31,9 @@ std::string describe(const char* what, std::string_view t, std::string_view need
 void check_forward(const Text& text, const Text& needle, std::optional<int> start, bool folded) {
   const int got = find_text(text, needle, start, folded);
   const int want = testing::reference_find(text.view(), needle.view(), start, folded);
-  check(got == want,
-        [&] { return describe("find_text", text.view(), needle.view(), start, folded, got, want); });
+  check(got == want, [&] {
+    return describe("find_text", text.view(), needle.view(), start, folded, got, want);
+  });
 }
 
 void check_backward(const Text& text, const Text& needle, std::optional<int> start, bool folded) {

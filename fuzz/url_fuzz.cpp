@@ -56,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(keep_port || !is_found(host.view(), ":"),
             [&] { return describe("a port is left on the host"); });
       for (const char* stop : {"/", "?", "#"}) {
-        check(!is_found(host.view(), stop),
-              [&] { return describe("the host runs past its end"); });
+        check(!is_found(host.view(), stop), [&] { return describe("the host runs past its end"); });
       }
     }
   }
@@ -72,14 +71,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Text object = url_object(address);
   const std::string_view o = object.view();
-  check(!o.empty() && o.front() == '/' &&
-            (o == "/" || ends_with(a, o) || ends_with(a, o.substr(1))),
-        [&] { return "url_object(" + shown(a) + ") gave " + shown(o); });
+  check(
+      !o.empty() && o.front() == '/' && (o == "/" || ends_with(a, o) || ends_with(a, o.substr(1))),
+      [&] { return "url_object(" + shown(a) + ") gave " + shown(o); });
 
   const Text value = header_value(address);
   const int colon = testing::reference_find(a, ":", std::nullopt, false);
-  const std::string want =
-      colon == -1 ? std::string() : testing::reference_trim(a.substr(static_cast<std::size_t>(colon)));
+  const std::string want = colon == -1
+                               ? std::string()
+                               : testing::reference_trim(a.substr(static_cast<std::size_t>(colon)));
   check(value.view() == want, [&] {
     return "header_value(" + shown(a) + ") gave " + shown(value.view()) + ", want " + shown(want);
   });

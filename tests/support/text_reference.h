@@ -100,8 +100,9 @@ namespace tessevin::testing {
   return out;
 }
 
-[[nodiscard]] inline std::vector<std::string> reference_split(
-    std::string_view t, std::optional<std::string> separator, std::optional<int> max_count) {
+[[nodiscard]] inline std::vector<std::string> reference_split(std::string_view t,
+                                                              std::optional<std::string> separator,
+                                                              std::optional<int> max_count) {
   const std::string sep = separator.value_or(",");
   const bool limited = max_count.has_value();
   const std::size_t limit = limited ? static_cast<std::size_t>(std::max(*max_count, 0)) : 0;
@@ -199,8 +200,8 @@ namespace tessevin::testing {
 // The marker cut: quote tokens in the markers read as '"', the left marker found from
 // `start`, the right one from just after it, and the bytes between.
 [[nodiscard]] inline std::string reference_extract(std::string_view source, std::string_view left,
-                                                   std::string_view right,
-                                                   std::optional<int> start, bool folded) {
+                                                   std::string_view right, std::optional<int> start,
+                                                   bool folded) {
   constexpr std::string_view token = "#\xD2\xFD\xBA\xC5";  // "#引号" in GBK
   const std::string lm = reference_replace(left, token, "\"", std::nullopt, std::nullopt, true);
   const std::string rm = reference_replace(right, token, "\"", std::nullopt, std::nullopt, true);
