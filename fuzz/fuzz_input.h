@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/text_reference.h"
+
 namespace tessevin::fuzz {
 
 class Input {
@@ -56,25 +58,7 @@ class Input {
   std::string_view rest_;
 };
 
-// Bytes as a C-like literal: printable ASCII as is, everything else as \xNN.
-[[nodiscard]] inline std::string shown(std::string_view bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out = "\"";
-  for (const char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += digits[c >> 4];
-      out += digits[c & 0xF];
-    }
-  }
-  return out + '"';
-}
+using testing::shown;
 
 [[nodiscard]] inline std::string shown(const std::vector<std::string>& list) {
   std::string out = "{";

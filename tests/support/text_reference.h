@@ -15,6 +15,27 @@
 
 namespace tessevin::testing {
 
+// Bytes as a C-like literal: printable ASCII as is, everything else as \xNN, so a
+// failure shows where a two-byte character was cut or a lead byte was dropped.
+[[nodiscard]] inline std::string shown(std::string_view bytes) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out = "\"";
+  for (const char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c >= 0x20 && c < 0x7F) {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += digits[c >> 4];
+      out += digits[c & 0xF];
+    }
+  }
+  return out + '"';
+}
+
 [[nodiscard]] inline bool is_high(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 
 // Byte-wise comparison; with `fold`, A-Z count as a-z on both sides, every byte.

@@ -17,27 +17,6 @@ namespace tessevin {
 
 namespace testing {
 
-// Bytes as a C-like literal: printable ASCII as is, everything else as \xNN, so a
-// failure shows where a two-byte character was cut or a lead byte was dropped.
-inline std::string shown(std::string_view bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out = "\"";
-  for (const char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += digits[c >> 4];
-      out += digits[c & 0xF];
-    }
-  }
-  out += '"';
-  return out;
-}
 
 // A Text from a literal; nullptr gives the absent text.
 inline Text T(const char* bytes) { return Text(bytes); }
