@@ -79,8 +79,6 @@ class Bytes {
   }
   Bytes& append(const Bytes& other) { return append(other.view()); }
   void reserve(std::size_t n) { bytes_.reserve(n); }
-  // Keeps the first n bytes (n <= size).
-  void shrink_to(std::size_t n) { bytes_.resize(n); }
   // Hands the storage over, leaving this value empty.
   [[nodiscard]] std::string take() && { return std::move(bytes_); }
 
